@@ -127,8 +127,9 @@ inline constexpr Cell ImageButtonCell(ImageButtonState state) {
 // AppIconFile: the same mark as a .ico file (16, 32 and 48 pixels, 32-bit with
 //   alpha); identical to ui/resources/sorvix.ico, which the resource script
 //   uses as icon 129.
-// LoadingGif: 48 x 16 animated GIF89a, three frames with delays 5, 0 and 20
-//   hundredths of a second, looping; a still frame-delay test picture too.
+// LoadingGif: 48 x 16 animated GIF89a (three pulsing dots), three frames with
+//   delays 5, 0 and 20 hundredths of a second, looping: the picture element's
+//   test picture for frame counts, delays and zero-delay replacement.
 inline constexpr int kMenuCheckSize = 16;
 inline constexpr int kLoadingGifWidth = 48;
 inline constexpr int kLoadingGifHeight = 16;
