@@ -62,8 +62,12 @@ TEST(Codec, ChineseRoundTripsWhateverTheAnsiCodePage) {
     const char* lang = std::getenv("LANG");
     const unsigned acp = GetACP();
     RecordProperty("ansi_code_page", static_cast<int>(acp));
-    if (lang && std::string(lang).rfind("zh_CN", 0) == 0) EXPECT_EQ(acp, 936u);
-    if (lang && std::string(lang).rfind("en_US", 0) == 0) EXPECT_EQ(acp, 1252u);
+    const std::string locale = lang ? lang : "";
+    if (locale.rfind("zh_CN", 0) == 0) {
+        EXPECT_EQ(acp, 936u);
+    } else if (locale.rfind("en_US", 0) == 0) {
+        EXPECT_EQ(acp, 1252u);
+    }
 #endif
     // "搜索神器：中文测试，全角　空格" and its UTF-8.
     const std::string gbk =
