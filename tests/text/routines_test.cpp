@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "text/text.h"
+#include "text_reference.h"
 
 namespace sorvix {
 namespace {
@@ -236,45 +237,6 @@ TEST(Routines, CharacterStepping) {
     for (const Case& c : cases) EXPECT_EQ(IsGbkCharStart(c.text, c.index), c.start) << Hex(c.text) << " @" << c.index;
 }
 
-// The obvious, slow way: walk the text character by character from its
-// start and compare at each character start.
-int ReferenceFind(const std::string& text, const std::string& sought, int start, bool ignoreCase) {
-    if (sought.empty()) return -1;
-    size_t from = start < 1 ? 0 : static_cast<size_t>(start) - 1;
-    std::vector<bool> fold(sought.size(), false);
-    for (size_t k = 0; k < sought.size(); k += GbkCharLength(sought, k))
-        fold[k] = ignoreCase && GbkCharLength(sought, k) == 1;
-    for (size_t p = 0; p < text.size(); p += GbkCharLength(text, p)) {
-        if (p < from || p + sought.size() > text.size()) continue;
-        bool same = true;
-        for (size_t k = 0; k < sought.size() && same; ++k) {
-            char a = text[p + k], b = sought[k];
-            if (fold[k]) {
-                a = static_cast<char>(std::tolower(static_cast<unsigned char>(a)));
-                b = static_cast<char>(std::tolower(static_cast<unsigned char>(b)));
-            }
-            same = a == b;
-        }
-        if (same) return static_cast<int>(p) + 1;
-    }
-    return -1;
-}
-
-std::string ReferenceReplace(const std::string& text, const std::string& sought,
-                             const std::string& replacement, int start, int count, bool caseSensitive) {
-    if (sought.empty() || count == 0) return text;
-    std::string out;
-    size_t copied = 0;
-    int pos = start < 1 ? 1 : start, done = 0;
-    while ((pos = ReferenceFind(text, sought, pos, !caseSensitive)) > 0) {
-        out += text.substr(copied, static_cast<size_t>(pos - 1) - copied) + replacement;
-        copied = static_cast<size_t>(pos - 1) + sought.size();
-        pos = static_cast<int>(copied) + 1;
-        if (count > 0 && ++done == count) break;
-    }
-    return out + text.substr(copied);
-}
-
 // Random texts from bytes that make GBK hard: leads, letters and "@" that are
 // trail bytes too, A1 pairs, quotes and spaces that never are. Find, Replace
 // and Split must agree with the reference on every one.
@@ -291,10 +253,10 @@ TEST(Routines, AgreeWithTheCharacterByCharacterReference) {
         const int start = std::uniform_int_distribution<int>(-1, 26)(rng);
         const int count = std::uniform_int_distribution<int>(-1, 3)(rng);
         const bool flag = (i & 1) != 0;
-        ASSERT_EQ(Find(text, sought, start, flag), ReferenceFind(text, sought, start, flag))
+        ASSERT_EQ(Find(text, sought, start, flag), test::ReferenceFind(text, sought, start, flag))
             << Hex(text) << " / " << Hex(sought) << " from " << start << (flag ? " ignoring case" : "");
         ASSERT_EQ(Hex(Replace(text, sought, replacement, start, count, flag)),
-                  Hex(ReferenceReplace(text, sought, replacement, start, count, flag)))
+                  Hex(test::ReferenceReplace(text, sought, replacement, start, count, flag)))
             << Hex(text) << " / " << Hex(sought) << " from " << start << " count " << count;
         if (!text.empty() && !sought.empty()) {
             std::vector<Text> pieces = Split(text, sought);
@@ -302,7 +264,7 @@ TEST(Routines, AgreeWithTheCharacterByCharacterReference) {
             for (size_t k = 0; k < pieces.size(); ++k) joined += (k ? sought : "") + pieces[k];
             ASSERT_EQ(joined, text) << Hex(text) << " / " << Hex(sought);
             // As many pieces as the reference finds occurrences, plus one.
-            const std::string marked = ReferenceReplace(text, sought, "\n", 1, -1, true);
+            const std::string marked = test::ReferenceReplace(text, sought, "\n", 1, -1, true);
             ASSERT_EQ(pieces.size(), static_cast<size_t>(std::count(marked.begin(), marked.end(), '\n')) + 1);
         }
     }
