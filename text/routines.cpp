@@ -163,6 +163,23 @@ int Find(std::string_view text, std::string_view sought, int start, bool ignoreC
     return static_cast<int>(pos) + 1;
 }
 
+// Walks every occurrence forward (a backward search could not tell trail
+// bytes from characters without a forward walk anyway).
+int FindLast(std::string_view text, std::string_view sought, bool ignoreCase) {
+    if (sought.empty()) return -1;
+    Pattern pattern(sought, ignoreCase);
+    BoundaryTracker boundary(text);
+    size_t last = std::string_view::npos;
+    for (size_t from = 0;;) {
+        size_t pos = FindOnBoundary(text, pattern, from, boundary);
+        if (pos == std::string_view::npos) break;
+        last = pos;
+        from = pos + 1;
+    }
+    if (last == std::string_view::npos || last >= static_cast<size_t>(INT_MAX)) return -1;
+    return static_cast<int>(last) + 1;
+}
+
 // A start below 1 acts as 1; a length of 0 or less gives the empty text.
 Text Mid(std::string_view text, int start, int length) {
     size_t from = start < 1 ? 0 : static_cast<size_t>(start) - 1;

@@ -46,6 +46,9 @@ Text BytesToText(std::string_view bytes);             // up to the first zero by
 // 1-based position of the first occurrence at or after start, or -1; an empty
 // sought text is never found.
 int  Find(std::string_view text, std::string_view sought, int start = 1, bool ignoreCase = false);
+// 1-based position of the last occurrence that starts on a character
+// boundary, or -1 (an address's last ":", say).
+int  FindLast(std::string_view text, std::string_view sought, bool ignoreCase = false);
 // At most length bytes from start; length <= 0 or start past the end: empty.
 Text Mid(std::string_view text, int start, int length);
 // Left to right, never rescanning inserted text; bytes before start are kept.
