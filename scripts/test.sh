@@ -52,7 +52,7 @@ mkdir -p build
 for s in "${stages[@]}"; do
   case $s in
     native)  run_stage native -DCMAKE_BUILD_TYPE=RelWithDebInfo ;;
-    asan)    run_stage asan -DCMAKE_BUILD_TYPE=Debug -DSORVIX_SANITIZE=ON -DSORVIX_BENCH=OFF ;;
+    asan)    run_stage asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSORVIX_SANITIZE=ON -DSORVIX_BENCH=OFF ;;
     windows) run_stage windows -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSORVIX_BENCH=OFF \
                -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" ;;
     *) echo "unknown stage $s"; exit 2 ;;
