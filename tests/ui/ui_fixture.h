@@ -56,7 +56,8 @@ protected:
 
     // Makes a 400 x 300 host; styleFlags 0 gives a plain host without caption.
     void MakeHost(AttachOptions options = {}, int width = 400, int height = 300,
-                  DWORD style = WS_POPUP | WS_SYSMENU | WS_MAXIMIZEBOX | WS_MINIMIZEBOX) {
+                  DWORD style = WS_POPUP | WS_SYSMENU | WS_MAXIMIZEBOX | WS_MINIMIZEBOX,
+                  bool show = false) {
         window = CreateHostWindow(nullptr, "Kv test", 50, 50, width, height, L"Kelvane", style);
         ASSERT_NE(window, nullptr);
         if (!options.colour) options.colour = 0x606060;
@@ -64,7 +65,9 @@ protected:
         options.dragAnywhere = false;
         host = std::make_unique<UiHost>();
         ASSERT_TRUE(host->Attach(window, options));
-        ShowWindow(window, SW_SHOWNOACTIVATE);
+        // Hidden unless asked: without a window manager, Wine waits up to two
+        // seconds for an X window to unmap when a shown window is destroyed.
+        if (show) ShowWindow(window, SW_SHOWNOACTIVATE);
         Pump();
         RecordEvents();
     }
