@@ -1,1 +1,101 @@
+// Presentation: the background cross-fade of a layered host (five 50 ms
+// steps, input ignored meanwhile), show and close animations, the redraw
+// queue and the window region of a host that is not layered.
 #include "ui_fixture.h"
+
+namespace sorvix::ui::test {
+namespace {
+
+class PresentationTest : public HostFixture {};
+
+TEST_F(PresentationTest, BackgroundChangeOnALayeredHostFadesInFiveSteps) {
+    AttachOptions o;
+    o.alpha = 255;
+    o.colour = 0x000000;
+    MakeHost(o, 300, 200, WS_POPUP, true);
+    Block a;
+    a.Create(window, {100, 100, 30, 30}, 0xFF0000FF);
+    host->SetBackground({}, 0xFFFFFF, 1);
+    EXPECT_TRUE(host->Busy());
+    Send(WM_MOUSEMOVE, 0, 110, 110);   // ignored while the fade runs
+    EXPECT_EQ(host->Hovered(), 0u);
+    for (int tick = 1; tick <= 4; ++tick) {
+        SendMessageW(window, WM_TIMER, UiHost::kBackgroundFadeTimer, 0);
+        EXPECT_EQ(host->BackgroundFadeLevel(), 51 * tick);
+        EXPECT_TRUE(host->Busy());
+    }
+    SendMessageW(window, WM_TIMER, UiHost::kBackgroundFadeTimer, 0);
+    EXPECT_EQ(host->BackgroundFadeLevel(), 255);
+    EXPECT_FALSE(host->Busy());
+    EXPECT_GE(R(host->PixelAt(50, 50)), 250);   // the new background, opaque
+    EXPECT_GE(A(host->PixelAt(50, 50)), 254);
+    Send(WM_MOUSEMOVE, 0, 110, 110);
+    EXPECT_EQ(host->Hovered(), a.Handle());
+}
+
+TEST_F(PresentationTest, BackgroundFadeRunsOnItsOwnTimer) {
+    AttachOptions o;
+    o.alpha = 255;
+    MakeHost(o, 300, 200, WS_POPUP, true);
+    host->SetBackground({}, 0x2080FF, 1);
+    PumpFor(400);
+    EXPECT_EQ(host->BackgroundFadeLevel(), 255);
+    EXPECT_FALSE(host->Busy());
+}
+
+TEST_F(PresentationTest, CloseKindOneFadesOutInFifteenFramesThenDestroys) {
+    for (int kind : {1, 7, 2}) {
+        AttachOptions o;
+        o.alpha = 255;
+        MakeHost(o, 200, 150, WS_POPUP | WS_SYSMENU, true);
+        host->SetCloseEffect(kind);
+        SendMessageW(window, WM_CLOSE, 0, 0);
+        EXPECT_FALSE(IsWindow(window)) << kind;
+        EXPECT_EQ(host->ClosingFrames(), kind == 2 ? 20 : 15) << kind;
+        host.reset();
+        window = nullptr;
+    }
+}
+
+TEST_F(PresentationTest, ShowKindSevenMakesTheWindowLayeredAndVisible) {
+    MakeHost({}, 300, 200, WS_POPUP);
+    ASSERT_FALSE(host->Layered());
+    host->Show(7, 50);
+    EXPECT_TRUE(IsWindowVisible(window));
+    EXPECT_TRUE(host->Layered());
+    EXPECT_TRUE(GetWindowLongPtrW(window, GWL_EXSTYLE) & WS_EX_LAYERED);
+}
+
+TEST_F(PresentationTest, HostThatIsNotLayeredGetsARoundedRegion) {
+    MakeHost({}, 300, 200);
+    HRGN rgn = CreateRectRgn(0, 0, 0, 0);
+    ASSERT_NE(GetWindowRgn(window, rgn), ERROR);
+    RECT box{};
+    GetRgnBox(rgn, &box);
+    DeleteObject(rgn);
+    EXPECT_EQ(box.left, 6);
+    EXPECT_EQ(box.right, 294);
+    // Its frame margin stays transparent in the buffer and the frame line is drawn.
+    EXPECT_EQ(A(host->PixelAt(2, 100)), 0);
+}
+
+TEST_F(PresentationTest, QueuedRedrawsAreAllComposed) {
+    AttachOptions o;
+    o.colour = 0;
+    MakeHost(o);
+    Block a, b;
+    a.Create(window, {20, 20, 20, 20}, ArgbAt(0x0000FF, 255));
+    b.Create(window, {60, 20, 20, 20}, ArgbAt(0x0000FF, 255));
+    host->Freeze(true);
+    a.SetColour(ArgbAt(0x00FF00, 255));
+    b.SetColour(ArgbAt(0x00FF00, 255));
+    host->Freeze(false);
+    EXPECT_GE(R(host->PixelAt(25, 25)), 250);   // not recomposed while frozen
+    host->RequestRedraw(a.Rect(), 0);
+    host->RequestRedraw(b.Rect(), 2);
+    EXPECT_GE(G(host->PixelAt(25, 25)), 250);
+    EXPECT_GE(G(host->PixelAt(65, 25)), 250);
+}
+
+}  // namespace
+}  // namespace sorvix::ui::test
