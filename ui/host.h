@@ -114,7 +114,8 @@ public:
     void SetFocusGainedHandler(EventHandler h) { Slot(HostEvent::FocusGained) = std::move(h); }
     void SetFocusLostHandler(EventHandler h) { Slot(HostEvent::FocusLost) = std::move(h); }
 
-    void Present();
+    // Layered update of the whole window; dirty, when given, limits the copy.
+    void Present(const RECT* dirty = nullptr);
     void Invalidate();
     void PostToElement(ElementHandle element, UINT message, WPARAM wParam, LPARAM lParam);
     // Redraw queue: mode 0 appends, 2 puts first, 1 recomposes and presents now.

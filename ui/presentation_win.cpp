@@ -345,18 +345,31 @@ void UiHost::Recompose(const UiRect& area, bool present) {
     graphics_->Flush(Gdiplus::FlushIntentionSync);
     if (!present) return;
     if (alpha_ != -1) {
-        Present();
+        // The layered window is updated as a whole, but only the recomposed
+        // rectangle is marked dirty, so the system copies just that part.
+        RECT dirty{ir.x0, ir.y0, ir.x1, ir.y1};
+        Present(&dirty);
     } else if (windowDc_) {
         BitBlt(windowDc_, ir.x0, ir.y0, w, h, memoryDc_, ir.x0, ir.y0, SRCCOPY);
     }
 }
 
-void UiHost::Present() {
+void UiHost::Present(const RECT* dirty) {
     if (!window_ || !memoryDc_ || alpha_ == -1) return;
     POINT src{0, 0};
     SIZE sz = size_;
     BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-    UpdateLayeredWindow(window_, nullptr, nullptr, &sz, memoryDc_, &src, 0, &blend, ULW_ALPHA);
+    UPDATELAYEREDWINDOWINFO info{};
+    info.cbSize = sizeof(info);
+    info.psize = &sz;
+    info.hdcSrc = memoryDc_;
+    info.pptSrc = &src;
+    info.pblend = &blend;
+    info.dwFlags = ULW_ALPHA;
+    info.prcDirty = dirty;
+    if (!UpdateLayeredWindowIndirect(window_, &info)) {
+        UpdateLayeredWindow(window_, nullptr, nullptr, &sz, memoryDc_, &src, 0, &blend, ULW_ALPHA);
+    }
 }
 
 void UiHost::OnRecompose(const UiRect& rect) {
