@@ -8,7 +8,7 @@ packages=(
   cmake ninja-build g++ pkg-config
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  libcurl4-openssl-dev libpcre2-dev libre2-dev
+  libcurl4-openssl-dev libpcre2-dev libre2-dev zlib1g-dev
   clang libclang-rt-14-dev
   wine wine64 xvfb xauth xdotool x11-utils imagemagick fonts-wqy-zenhei
   locales nodejs python3 procps util-linux
