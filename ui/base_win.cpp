@@ -2,6 +2,8 @@
 // the shared drawing primitives. See base.h for the guarantees.
 #include "ui/base.h"
 
+#include "ui/resources/art.h"
+
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -32,17 +34,16 @@ int ReadPlatformMajorVersion() {
     return static_cast<int>(info.dwMajorVersion);
 }
 
-// The built-in skin strip (729 x 20). Until the artwork is linked in, a plain
-// generated strip of the same size and cell layout stands in.
-Gdiplus::Bitmap* MakeSkinStrip() {
-    auto* bmp = new Gdiplus::Bitmap(729, 20, PixelFormat32bppARGB);
-    Gdiplus::Graphics g(bmp);
-    g.Clear(Gdiplus::Color(0, 0, 0, 0));
-    for (int cell = 0; cell * 27 < 729; ++cell) {
-        Gdiplus::SolidBrush b(Gdiplus::Color(static_cast<BYTE>(120 + (cell % 4) * 30), 90, 120, 160));
-        g.FillRectangle(&b, cell * 27 + 1, 1, 25, 18);
-    }
-    return bmp;
+// The built-in skin strip (729 x 20): our artwork, stored without the PNG
+// signature. Should it ever fail to decode, an empty strip of the same size
+// keeps every cell lookup in bounds.
+Gdiplus::Bitmap* LoadSkinStrip() {
+    auto bytes = art::SkinStrip();
+    Gdiplus::Image* image = ImageFromBytes(
+        std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), true, false);
+    if (auto* bmp = dynamic_cast<Gdiplus::Bitmap*>(image)) return bmp;
+    delete image;
+    return new Gdiplus::Bitmap(art::kSkinStripWidth, art::kSkinStripHeight, PixelFormat32bppARGB);
 }
 
 Gdiplus::Font* FontFromFamily(const Gdiplus::FontFamily& family, float size, int style) {
@@ -103,7 +104,7 @@ void UiStart() {
         }
     }
     lib.defaultCursor = LoadCursorW(nullptr, IDC_ARROW);
-    lib.skinImage = MakeSkinStrip();
+    lib.skinImage = LoadSkinStrip();
     RegisterHostClass();
 }
 

@@ -4,6 +4,7 @@
 #include "ui/host.h"
 
 #include "ui/picture.h"
+#include "ui/resources/art.h"
 #include "ui/text_elements.h"
 
 #include <commctrl.h>
@@ -38,7 +39,11 @@ protected:
         case UIM_WANTPRESS: return 0;
         case WM_PAINT: Paint(); return kNotHandled;
         case UIM_MOUSEENTER: hot_ = true; Paint(); return kNotHandled;
-        case UIM_MOUSELEAVE: hot_ = false; Paint(); return kNotHandled;
+        case UIM_MOUSELEAVE: hot_ = false; pressed_ = false; Paint(); return kNotHandled;
+        case WM_LBUTTONDOWN: pressed_ = true; Paint(); return kNotHandled;
+        case WM_LBUTTONUP: pressed_ = false; Paint(); return kNotHandled;
+        case WM_SIZE:
+        case UIM_MOVED: Paint(); return kNotHandled;
         case UIM_CLICK: {
             HWND w = HostWindow();
             if (buttonKind_ == 4) PostMessageW(w, WM_SYSCOMMAND, SC_CLOSE, 0);
@@ -54,30 +59,25 @@ private:
     void Paint() {
         PaintContext ctx;
         if (!BeginPaint(ctx)) return;
-        Gdiplus::Graphics& g = *ctx.graphics;
-        float w = ctx.rect.w, h = ctx.rect.h;
-        if (hot_) {
-            Argb back = buttonKind_ == 4 ? ArgbAt(0x2311E8, 230) : ArgbAt(0xFFFFFF, 60);
-            Gdiplus::SolidBrush b{Gdiplus::Color(back)};
-            g.FillRectangle(&b, 0.0f, 0.0f, w, h);
-        }
-        Gdiplus::Pen pen(Gdiplus::Color(ArgbAt(0xFFFFFF, 230)), 1.2f);
-        float cx = w / 2, cy = h / 2;
-        switch (buttonKind_) {
-        case 4:
-            g.DrawLine(&pen, cx - 4, cy - 4, cx + 4, cy + 4);
-            g.DrawLine(&pen, cx - 4, cy + 4, cx + 4, cy - 4);
-            break;
-        case 8: g.DrawRectangle(&pen, cx - 4, cy - 4, 8.0f, 8.0f); break;
-        case 16: g.DrawLine(&pen, cx - 4, cy + 3, cx + 4, cy + 3); break;
-        default: {
-            Gdiplus::SolidBrush dot{Gdiplus::Color(ArgbAt(0xFFFFFF, 230))};
-            g.FillEllipse(&dot, cx - 2.5f, cy - 2.5f, 5.0f, 5.0f);
-        }
+        // The button's cell of the skin strip: glyph by kind (restore for a
+        // zoomed window's maximise button), column by hot/pressed.
+        art::CaptionGlyph glyph = art::CaptionGlyphForKind(buttonKind_);
+        if (buttonKind_ == 8 && IsZoomed(HostWindow())) glyph = art::CaptionGlyph::Restore;
+        art::CaptionState state = pressed_ ? art::CaptionState::Pressed
+                                  : hot_   ? art::CaptionState::Hot
+                                           : art::CaptionState::Normal;
+        art::Cell cell = art::CaptionButtonCell(glyph, state);
+        if (Gdiplus::Bitmap* skin = Lib().skinImage) {
+            ctx.graphics->DrawImage(skin, Gdiplus::RectF(0, 0, static_cast<float>(cell.width),
+                                                         static_cast<float>(cell.height)),
+                                    static_cast<float>(cell.x), static_cast<float>(cell.y),
+                                    static_cast<float>(cell.width), static_cast<float>(cell.height),
+                                    Gdiplus::UnitPixel);
         }
         EndPaint(ctx);
     }
 
+    bool pressed_ = false;
     int buttonKind_;
     bool hot_ = false;
 };

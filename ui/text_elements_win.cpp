@@ -3,6 +3,7 @@
 #include "ui/text_elements.h"
 
 #include "ui/host.h"
+#include "ui/resources/art.h"
 
 #include <algorithm>
 #include <cmath>
@@ -30,27 +31,44 @@ const StateColours& ColoursOf(int state) {
     return kStates[state < 0 || state > 3 ? 4 : state];
 }
 
-// The option glyph strip: four 17 x 17 cells (unchecked, unchecked hot,
-// checked, checked hot). Drawn here until the artwork is linked in.
-Gdiplus::Bitmap* MakeGlyphStrip() {
-    auto* strip = new Gdiplus::Bitmap(68, 17, PixelFormat32bppARGB);
-    Gdiplus::Graphics g(strip);
-    g.SetSmoothingMode(Gdiplus::SmoothingModeAntiAlias);
-    g.Clear(Gdiplus::Color(0, 0, 0, 0));
-    for (int cell = 0; cell < 4; ++cell) {
-        float x = cell * 17.0f;
-        bool hot = cell % 2 == 1, checked = cell >= 2;
-        Gdiplus::SolidBrush box{Gdiplus::Color(hot ? 255 : 235, 250, 250, 250)};
-        g.FillRectangle(&box, x + 2, 2.0f, 13.0f, 13.0f);
-        Gdiplus::Pen frame(Gdiplus::Color(255, hot ? 40 : 90, hot ? 110 : 90, hot ? 200 : 90), 1.0f);
-        g.DrawRectangle(&frame, x + 2, 2.0f, 12.0f, 12.0f);
-        if (checked) {
-            Gdiplus::Pen tick(Gdiplus::Color(255, 20, 120, 40), 2.0f);
-            Gdiplus::PointF pts[3] = {{x + 4.5f, 8.5f}, {x + 7.5f, 11.5f}, {x + 12.5f, 5.0f}};
-            g.DrawLines(&tick, pts, 3);
+Gdiplus::Bitmap* LoadArt(std::span<const unsigned char> bytes, bool addSignature, int w, int h) {
+    Gdiplus::Image* image = ImageFromBytes(
+        std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), addSignature, false);
+    if (auto* bmp = dynamic_cast<Gdiplus::Bitmap*>(image)) return bmp;
+    delete image;
+    // An empty picture of the right size keeps every cell cut in bounds.
+    return new Gdiplus::Bitmap(w, h, PixelFormat32bppARGB);
+}
+
+// The image buttons' skin, loaded when the first one is created.
+Gdiplus::Bitmap* ImageButtonSkin() {
+    static Gdiplus::Bitmap* skin =
+        LoadArt(art::ImageButtonSkin(), false, art::kImageButtonWidth, 5 * art::kImageButtonHeight);
+    return skin;
+}
+
+// Draws one skin row nine-sliced into dest: the corners keep their size.
+void DrawNineSlice(Gdiplus::Graphics& g, Gdiplus::Bitmap* skin, const art::Cell& cell,
+                   const Gdiplus::RectF& dest, int alpha) {
+    const float k = static_cast<float>(art::kImageButtonCornerInset);
+    const float sx[4] = {0, k, static_cast<float>(cell.width) - k, static_cast<float>(cell.width)};
+    const float sy[4] = {0, k, static_cast<float>(cell.height) - k, static_cast<float>(cell.height)};
+    const float dx[4] = {dest.X, dest.X + k, dest.X + dest.Width - k, dest.X + dest.Width};
+    const float dy[4] = {dest.Y, dest.Y + k, dest.Y + dest.Height - k, dest.Y + dest.Height};
+    Gdiplus::ImageAttributes attrs;
+    Gdiplus::ColorMatrix m = {{{1, 0, 0, 0, 0}, {0, 1, 0, 0, 0}, {0, 0, 1, 0, 0},
+                               {0, 0, 0, alpha / 255.0f, 0}, {0, 0, 0, 0, 1}}};
+    attrs.SetColorMatrix(&m, Gdiplus::ColorMatrixFlagsDefault, Gdiplus::ColorAdjustTypeBitmap);
+    // Tile edges would otherwise bleed in neighbouring rows of the strip.
+    attrs.SetWrapMode(Gdiplus::WrapModeTileFlipXY);
+    for (int row = 0; row < 3; ++row) {
+        for (int col = 0; col < 3; ++col) {
+            Gdiplus::RectF d(dx[col], dy[row], dx[col + 1] - dx[col], dy[row + 1] - dy[row]);
+            if (d.Width <= 0 || d.Height <= 0) continue;
+            g.DrawImage(skin, d, cell.x + sx[col], cell.y + sy[row], sx[col + 1] - sx[col],
+                        sy[row + 1] - sy[row], Gdiplus::UnitPixel, &attrs);
         }
     }
-    return strip;
 }
 
 std::unique_ptr<Gdiplus::StringFormat> MakeFormat(bool wrap, int horizontal, bool hotkey) {
@@ -80,7 +98,8 @@ Argb AutoTextColour(UiElement* e, int alpha);
 }  // namespace
 
 Gdiplus::Bitmap* OptionGlyphStrip() {
-    static Gdiplus::Bitmap* strip = MakeGlyphStrip();
+    static Gdiplus::Bitmap* strip = LoadArt(art::OptionGlyphStrip(), true, 4 * art::kOptionGlyphSize,
+                                            art::kOptionGlyphSize);
     return strip;
 }
 
@@ -381,22 +400,19 @@ LRESULT UiImageButton::ClassHook(UINT message, WPARAM, LPARAM) {
 }
 
 int UiImageButton::CustomBackgroundHook(PaintContext& ctx, int state) {
-    // The skin: a rounded glassy face, darker when pressed, with a pulsing
-    // glow while focused.
+    // The skin row of the state, nine-sliced to the button's size; while
+    // focused, the glow row over it at an alpha that the timer pulses.
     Gdiplus::Graphics& g = *ctx.graphics;
-    Gdiplus::RectF r(0, 0, ctx.rect.w - 1, ctx.rect.h - 1);
-    int top = state == 2 ? 0xC8A070 : state == 1 ? 0xF0D8B0 : 0xE8E0D8;
-    int bottom = state == 2 ? 0xA07840 : state == 1 ? 0xD8B888 : 0xC8C0B8;
-    Gdiplus::GraphicsPath path;
-    RoundRectPath(path, r, 3);
-    Gdiplus::LinearGradientBrush brush(r, Gdiplus::Color(ArgbAt(static_cast<Colour>(top), 240)),
-                                       Gdiplus::Color(ArgbAt(static_cast<Colour>(bottom), 240)),
-                                       Gdiplus::LinearGradientModeVertical);
-    g.FillPath(&brush, &path);
-    DrawRoundRect(g, r, 3, ArgbAt(0x806040, 200));
+    Gdiplus::RectF r(0, 0, ctx.rect.w, ctx.rect.h);
+    art::ImageButtonState row = state == -1  ? art::ImageButtonState::Disabled
+                                : state == 2 ? art::ImageButtonState::Pressed
+                                : state == 1 ? art::ImageButtonState::Hot
+                                             : art::ImageButtonState::Normal;
+    Gdiplus::Bitmap* skin = ImageButtonSkin();
+    DrawNineSlice(g, skin, art::ImageButtonCell(row), r, 255);
     if (glowPhase_ > 0) {
-        int a = 40 + 12 * (glowPhase_ < 5 ? glowPhase_ : 10 - glowPhase_);
-        DrawRoundRect(g, Gdiplus::RectF(1, 1, r.Width - 2, r.Height - 2), 3, ArgbAt(0xFFC040, a));
+        int a = 110 + 29 * (glowPhase_ < 5 ? glowPhase_ : 10 - glowPhase_);
+        DrawNineSlice(g, skin, art::ImageButtonCell(art::ImageButtonState::FocusGlow), r, a);
     }
     return 1;
 }

@@ -2,6 +2,8 @@
 // icon conversion keeping mask transparency, and rounded window regions.
 #include "ui_fixture.h"
 
+#include "ui/resources/art.h"
+
 namespace sorvix::ui::test {
 namespace {
 
@@ -75,6 +77,26 @@ TEST_F(PictureTest, EachGifFrameStaysForTheDelayOfTheFrameThatFollows) {
     }
     // Frame 2 for 200 ms, frame 3 for 50, and round again.
     EXPECT_EQ(shown, (std::vector<int>{200, 50, 100, 200}));
+}
+
+TEST_F(PictureTest, TheBuiltInLoadingGifPlaysWithItsDelays) {
+    MakeHost();
+    auto bytes = art::LoadingGif();
+    UiPicture pic;
+    ElementHandle h = pic.CreateFromBytes(
+        window, {10, 10, 48, 16}, std::string(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    ASSERT_EQ(pic.FrameCount(), art::kLoadingGifFrames);
+    EXPECT_EQ(pic.FrameDelays(), (std::vector<int>{5, 10, 20}));
+    std::vector<int> shown{pic.LastTimerDelay()};
+    for (int i = 0; i < 3; ++i) {
+        SendMessageW(window, WM_TIMER, h, 0);
+        shown.push_back(pic.LastTimerDelay());
+    }
+    EXPECT_EQ(shown, (std::vector<int>{100, 200, 50, 100}));
+    // It also runs on its own window timer.
+    int before = pic.CurrentFrame();
+    PumpFor(260);
+    EXPECT_NE(pic.CurrentFrame(), before);
 }
 
 TEST_F(PictureTest, StoppedPictureStaysOnTheFirstFrame) {

@@ -135,20 +135,24 @@ TEST_F(TextElementTest, OptionGlyphShowsTheCheckedCell) {
     UiOption opt;
     opt.Create(window, {20, 20, 100, 25}, "");
     Pump();
-    // The glyph box is (4, 4, 20, h - 8): its centre lies at (34, 32).
-    auto greenish = [&] {
-        int n = 0;
+    // The glyph box is (4, 4, 20, h - 8): its 17 x 17 cell lies at (26..42, 24..40).
+    auto glyph = [&] {
+        std::vector<uint32_t> px;
         for (int y = 24; y < 41; ++y)
-            for (int x = 26; x < 43; ++x) {
-                uint32_t p = host->PixelAt(x, y);
-                n += G(p) > R(p) + 40 && G(p) > 60;
-            }
-        return n;
+            for (int x = 26; x < 43; ++x) px.push_back(host->PixelAt(x, y));
+        return px;
     };
-    EXPECT_EQ(greenish(), 0);
+    std::vector<uint32_t> unchecked = glyph();
     opt.Checked(true);
     Pump();
-    EXPECT_GT(greenish(), 3);   // the tick of the checked cell
+    std::vector<uint32_t> checked = glyph();
+    int differing = 0;
+    for (size_t i = 0; i < checked.size(); ++i) differing += checked[i] != unchecked[i];
+    EXPECT_GT(differing, 10);   // the check mark of the checked cell
+    // The glyph is drawn at all: the cell is not the plain background.
+    int drawn = 0;
+    for (uint32_t p : unchecked) drawn += R(p) > 40;
+    EXPECT_GT(drawn, 20);
 }
 
 TEST_F(TextElementTest, LabelEqualCaptionChangesNothing) {

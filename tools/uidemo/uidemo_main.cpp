@@ -10,6 +10,7 @@
 //                                   and exits; exit code 0 on success
 #include "ui/host.h"
 #include "ui/picture.h"
+#include "ui/resources/art.h"
 #include "ui/text_elements.h"
 
 #include <cstdio>
@@ -131,6 +132,15 @@ int main(int argc, char** argv) {
     UiStart();
     HWND window = CreateHostWindow(nullptr, U8("Sorvix神器V1.0 — Kelvane 演示"), {}, {}, 869, 550);
     if (!window) return 2;
+    // The program's icon from our artwork, for the caption icon.
+    auto ico = art::AppIconFile();
+    auto* dir = const_cast<PBYTE>(reinterpret_cast<const BYTE*>(ico.data()));
+    int offset = LookupIconIdFromDirectoryEx(dir, TRUE, 16, 16, LR_DEFAULTCOLOR);
+    if (offset > 0 && static_cast<size_t>(offset) < ico.size()) {
+        HICON small = CreateIconFromResourceEx(dir + offset, static_cast<DWORD>(ico.size() - offset), TRUE,
+                                               0x00030000, 16, 16, LR_DEFAULTCOLOR);
+        if (small) SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
+    }
     UiHost host;
     AttachOptions options;
     options.alpha = 255;
