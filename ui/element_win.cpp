@@ -168,14 +168,21 @@ void UiElement::SetParent(UiParent parent) {
 void UiElement::Destroy() {
     if (!handle_ || !host_) return;
     visible_ = false;
-    PostRedraw();
+    // A host that is detaching recomposes nothing more; a posted redraw would
+    // only be dropped with the window (and its rectangle with it).
+    if (!host_->Detaching()) PostRedraw();
     while (lastChild_) {
         UiElement* child = lastChild_;
         child->Destroy();
         if (lastChild_ == child) child->Unlink();   // never created fully: still unlink
     }
     HandleMessage(WM_DESTROY, 0, 0);
-    if (IsWindow(hostWindow_)) KillTimer(hostWindow_, handle_ + 1);
+    if (IsWindow(hostWindow_)) {
+        // Both timers: a kind's own timer (id = handle) must not outlive it
+        // either, whatever its WM_DESTROY handling did.
+        KillTimer(hostWindow_, handle_);
+        KillTimer(hostWindow_, handle_ + 1);
+    }
     host_->OnElementGone(handle_);
     Unlink();
     Table().Remove(handle_);

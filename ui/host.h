@@ -133,6 +133,7 @@ public:
     bool IsPressed() const { return isPressed_; }
     bool Busy() const { return busy_; }
     bool Frozen() const { return frozen_; }
+    bool Detaching() const { return detaching_; }
     void Freeze(bool value) { frozen_ = value; }
     bool Layered() const { return alpha_ != -1; }
     int Alpha() const { return alpha_; }
@@ -233,6 +234,7 @@ private:
     int fadeLevel_ = 0;
     int closingFrames_ = 0;
     bool closing_ = false;
+    bool detaching_ = false;
     HCURSOR zoneCursor_ = nullptr;
     // Frame surface of the animations: a second DIB of the window size.
     HDC frameDc_ = nullptr;

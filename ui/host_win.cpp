@@ -253,11 +253,13 @@ void UiHost::Detach() {
     }
     KillTimer(window, kBackgroundFadeTimer);
     // Destroy the whole tree, last first; caption elements are part of it.
+    detaching_ = true;
     while (lastTop_) {
         UiElement* e = lastTop_;
         e->Destroy();
         if (lastTop_ == e) e->Unlink();
     }
+    detaching_ = false;
     iconElement_.reset();
     titleElement_.reset();
     captionButtons_.clear();

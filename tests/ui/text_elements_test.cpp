@@ -88,6 +88,49 @@ TEST_F(TextElementTest, ButtonHoverFadesAndPressSwitchesAtOnce) {
     EXPECT_EQ(button.FadeStep(), 0);
 }
 
+TEST_F(TextElementTest, PressDuringTheHoverFadeCrossFadesToThePressedImage) {
+    MakeHost();
+    UiButton button;
+    button.Create(window, {20, 20, 80, 26}, "OK");
+    Send(WM_MOUSEMOVE, 0, 30, 30);
+    Tick(button);
+    Send(WM_LBUTTONDOWN, MK_LBUTTON, 30, 30);
+    EXPECT_EQ(button.State(), 2);
+    EXPECT_EQ(button.FadeSteps(), 4);   // still fading: this paint fades too
+    EXPECT_EQ(button.FadeStep(), 0);
+}
+
+TEST_F(TextElementTest, PressedButtonShiftsItsTextOnePixelRightAndDown) {
+    AttachOptions o;
+    o.colour = 0;
+    MakeHost(o);
+    UiButton button;
+    TextOptions to;
+    to.colour = 0x0000FF;   // red text, easy to find
+    to.alpha = 255;
+    to.size = 16;
+    button.Create(window, {20, 20, 100, 30}, "HH", to);
+    // The top-left red-dominant pixel of the composed button.
+    auto textCorner = [&] {
+        for (int y = 20; y < 50; ++y)
+            for (int x = 20; x < 120; ++x) {
+                uint32_t p = host->PixelAt(x, y);
+                if (R(p) > 150 && R(p) > G(p) + 80) return std::make_pair(x, y);
+            }
+        return std::make_pair(-1, -1);
+    };
+    Send(WM_MOUSEMOVE, 0, 30, 30);
+    for (int i = 0; i < 4; ++i) Tick(button);
+    auto hot = textCorner();
+    Send(WM_LBUTTONDOWN, MK_LBUTTON, 30, 30);
+    auto pressed = textCorner();
+    ASSERT_NE(hot.first, -1);
+    EXPECT_EQ(pressed.first, hot.first + 1);
+    EXPECT_EQ(pressed.second, hot.second + 1);
+    Send(WM_LBUTTONUP, 0, 30, 30);
+    EXPECT_EQ(textCorner(), hot);
+}
+
 TEST_F(TextElementTest, ButtonLooksDifferByStateAndDisabledHalvesIt) {
     AttachOptions o;
     o.colour = 0x000000;
