@@ -18,6 +18,7 @@
 #undef DrawText
 
 #include <cstdint>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -58,6 +59,12 @@ bool RegisterHostClass(std::optional<std::wstring> className = {}, std::optional
                        std::optional<HICON> icon = {}, std::optional<HCURSOR> cursor = {},
                        std::optional<WNDPROC> windowProc = {});
 void SetDefaultCursor(uintptr_t value, bool isHandle);
+
+// GDI+ images are not safe to use from two threads at once. The library's
+// shared pictures (skin strip, glyph strip, image-button skin) are drawn
+// under this lock, since a message box may paint on a search's thread while
+// the main window paints on its own.
+std::mutex& SharedArtLock();
 
 // ---- Text ----------------------------------------------------------------------
 std::wstring GbkToWide(std::string_view gbk);

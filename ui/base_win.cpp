@@ -67,6 +67,11 @@ bool UiRect::Overlaps(const UiRect& o) const {
     return x < o.Right() && o.x < Right() && y < o.Bottom() && o.y < Bottom();
 }
 
+std::mutex& SharedArtLock() {
+    static std::mutex lock;
+    return lock;
+}
+
 Library& Lib() {
     static Library lib;
     return lib;

@@ -68,6 +68,7 @@ private:
                                            : art::CaptionState::Normal;
         art::Cell cell = art::CaptionButtonCell(glyph, state);
         if (Gdiplus::Bitmap* skin = Lib().skinImage) {
+            std::lock_guard<std::mutex> guard(SharedArtLock());
             ctx.graphics->DrawImage(skin, Gdiplus::RectF(0, 0, static_cast<float>(cell.width),
                                                          static_cast<float>(cell.height)),
                                     static_cast<float>(cell.x), static_cast<float>(cell.y),

@@ -179,9 +179,21 @@ void UiHost::SetBackground(std::optional<std::string> picture, std::optional<Col
     busy_ = true;
     UiHost* owner = ownerWindow_ && IsWindow(ownerWindow_) ? FromWindow(ownerWindow_) : nullptr;
     if (owner && owner != this) {
-        // Share the owner's look: a copy of its picture bytes is not kept, so
-        // draw with its colour and no picture of our own.
+        // Take the owner's look. The picture is copied, never shared: the
+        // owner may free or replace its own while this host lives, and the
+        // two hosts may run on different threads.
         backgroundColour_ = owner->backgroundColour_;
+        ImageFree(backgroundPicture_, &backgroundSource_);
+        if (Gdiplus::Image* theirs = owner->backgroundPicture_) {
+            auto* copy = new Gdiplus::Bitmap(static_cast<INT>(theirs->GetWidth()),
+                                             static_cast<INT>(theirs->GetHeight()), PixelFormat32bppARGB);
+            {
+                Gdiplus::Graphics cg(copy);
+                cg.DrawImage(theirs, 0, 0, static_cast<INT>(theirs->GetWidth()),
+                             static_cast<INT>(theirs->GetHeight()));
+            }
+            backgroundPicture_ = copy;
+        }
     } else {
         if (picture) {
             ImageFree(backgroundPicture_, &backgroundSource_);

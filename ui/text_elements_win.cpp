@@ -361,7 +361,11 @@ int UiOption::ContentHook(PaintContext& ctx, int state, Gdiplus::RectF& textRect
     int cellX = checked_ ? 34 + 17 * (s != 0) : 17 * (s != 0);
     Gdiplus::Bitmap* strip = OptionGlyphStrip();
     if (strip) {
-        std::unique_ptr<Gdiplus::Bitmap> cell(strip->Clone(cellX, 0, 17, 17, strip->GetPixelFormat()));
+        std::unique_ptr<Gdiplus::Bitmap> cell;
+        {
+            std::lock_guard<std::mutex> guard(SharedArtLock());
+            cell.reset(strip->Clone(cellX, 0, 17, 17, strip->GetPixelFormat()));
+        }
         if (cell) {
             g.DrawImage(cell.get(), box.X + (box.Width - 17) / 2, box.Y + (box.Height - 17) / 2, 17.0f,
                         17.0f);
@@ -409,6 +413,7 @@ int UiImageButton::CustomBackgroundHook(PaintContext& ctx, int state) {
                                 : state == 1 ? art::ImageButtonState::Hot
                                              : art::ImageButtonState::Normal;
     Gdiplus::Bitmap* skin = ImageButtonSkin();
+    std::lock_guard<std::mutex> guard(SharedArtLock());
     DrawNineSlice(g, skin, art::ImageButtonCell(row), r, 255);
     if (glowPhase_ > 0) {
         int a = 110 + 29 * (glowPhase_ < 5 ? glowPhase_ : 10 - glowPhase_);

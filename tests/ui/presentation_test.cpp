@@ -79,6 +79,23 @@ TEST_F(PresentationTest, HostThatIsNotLayeredGetsARoundedRegion) {
     EXPECT_EQ(A(host->PixelAt(2, 100)), 0);
 }
 
+TEST_F(PresentationTest, OwnedHostTakesItsOwnersLook) {
+    AttachOptions o;
+    o.colour = 0x0000FF;   // red owner
+    MakeHost(o);
+    HWND boxWindow = CreateHostWindow(window, "box", 0, 0, 200, 120);
+    UiHost box;
+    AttachOptions bo;
+    bo.styleFlags = 0;
+    bo.colour = 0x00FF00;   // ignored: the owner decides
+    bo.ownerWindow = window;
+    box.Attach(boxWindow, bo);
+    EXPECT_EQ(box.ThemeColour(), 0x0000FFu);
+    EXPECT_GE(R(box.PixelAt(100, 60)), 250);
+    box.Detach();
+    DestroyWindow(boxWindow);
+}
+
 TEST_F(PresentationTest, QueuedRedrawsAreAllComposed) {
     AttachOptions o;
     o.colour = 0;

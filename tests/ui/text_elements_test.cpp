@@ -214,6 +214,23 @@ TEST_F(TextElementTest, LabelEqualCaptionChangesNothing) {
     EXPECT_EQ(label.Kind(), 3);
 }
 
+TEST_F(TextElementTest, AnimatedCaptionCrossFadesInItsOwnSteps) {
+    MakeHost();
+    UiLabel label;
+    label.Create(window, {20, 20, 200, 20}, "old");
+    EXPECT_EQ(label.FadeSteps(), 0);   // labels have no transitions of their own
+    label.Caption(std::string("new"), true, 0, 3, 40);
+    EXPECT_EQ(label.FadeSteps(), 3);
+    EXPECT_EQ(label.FadeInterval(), 40);
+    for (int i = 0; i < 3; ++i) Tick(label);
+    EXPECT_EQ(label.FadeSteps(), 0);   // cleared when the fade ended
+    EXPECT_EQ(label.FadeInterval(), 0);
+    int paints = label.PaintCount();
+    label.Caption(std::string("newer"));
+    EXPECT_EQ(label.PaintCount(), paints + 1);
+    EXPECT_EQ(label.FadeSteps(), 0);   // a plain caption shows at once
+}
+
 TEST_F(TextElementTest, RedCaptionIsDrawnInRedPixels) {
     AttachOptions o;
     o.colour = 0x000000;
