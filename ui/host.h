@@ -56,6 +56,10 @@ struct AttachOptions {
     int64_t marginColour = 0;            // -1 counts as 0
     bool roundCorners = true;            // default for text elements
     HWND ownerWindow = nullptr;
+    // frameMargin 1 (skin mode): the centre part of the picture, in picture
+    // pixels; the parts around it keep their size and the centre and edges
+    // stretch. Empty: the whole picture is stretched over the window.
+    UiRect skinRect;
 };
 
 // Makes the platform window that a host is then attached to.
@@ -224,6 +228,7 @@ private:
     bool tint_ = true;
     bool roundCorners_ = true;
     HWND ownerWindow_ = nullptr;
+    UiRect skinRect_;
     std::unique_ptr<Gdiplus::GraphicsPath> elementClip_;
     std::deque<UiRect> redrawQueue_;
     bool flushing_ = false;

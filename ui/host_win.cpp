@@ -135,6 +135,7 @@ bool UiHost::Attach(HWND window, const AttachOptions& options) {
     marginColour_ = options.marginColour;
     roundCorners_ = options.roundCorners;
     ownerWindow_ = options.ownerWindow;
+    skinRect_ = options.skinRect;
     bool platformBlur = Lib().platformMajorVersion == 6;
     blurBehind_ = options.blurBehind ? (*options.blurBehind && alpha_ != -1) : platformBlur;
 

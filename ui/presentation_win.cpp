@@ -144,7 +144,26 @@ void UiHost::DrawBackground() {
         }
         g.ResetClip();
     } else if (backgroundPicture_) {
-        g.DrawImage(backgroundPicture_, Gdiplus::RectF(0, 0, w, h));
+        const float pw = static_cast<float>(backgroundPicture_->GetWidth());
+        const float ph = static_cast<float>(backgroundPicture_->GetHeight());
+        const UiRect& k = skinRect_;
+        if (k.w <= 0 || k.h <= 0 || k.x < 0 || k.y < 0 || k.Right() > pw || k.Bottom() > ph) {
+            g.DrawImage(backgroundPicture_, Gdiplus::RectF(0, 0, w, h));
+        } else {
+            // Nine parts cut along the skin rectangle's edges.
+            const float sx[4] = {0, k.x, k.Right(), pw}, sy[4] = {0, k.y, k.Bottom(), ph};
+            const float dx[4] = {0, k.x, w - (pw - k.Right()), w}, dy[4] = {0, k.y, h - (ph - k.Bottom()), h};
+            Gdiplus::ImageAttributes attrs;
+            attrs.SetWrapMode(Gdiplus::WrapModeTileFlipXY);
+            for (int row = 0; row < 3; ++row) {
+                for (int col = 0; col < 3; ++col) {
+                    Gdiplus::RectF d(dx[col], dy[row], dx[col + 1] - dx[col], dy[row + 1] - dy[row]);
+                    if (d.Width <= 0 || d.Height <= 0 || sx[col + 1] <= sx[col] || sy[row + 1] <= sy[row]) continue;
+                    g.DrawImage(backgroundPicture_, d, sx[col], sy[row], sx[col + 1] - sx[col],
+                                sy[row + 1] - sy[row], Gdiplus::UnitPixel, &attrs);
+                }
+            }
+        }
     }
     if (paintHandler_) paintHandler_(window_, g, size_.cx, size_.cy);
     if (frameMargin_ != 1) {

@@ -335,6 +335,29 @@ TEST_F(HostTest, DetachRestoresTheWindowAndForgetsTheElements) {
     EXPECT_EQ(a.Got(UIM_CLICK), 0);
 }
 
+TEST_F(HostTest, ResizingRebuildsTheBufferAndKeepsCaptionButtonsAtTheRight) {
+    AttachOptions o;
+    o.styleFlags = kStyleClose;
+    o.colour = 0x0000FF;
+    MakeHost(o, 300, 200);
+    int sized = 0;
+    host->SetSizeHandler([&](HWND, int w, int h) {
+        ++sized;
+        EXPECT_EQ(w, 500);
+        EXPECT_EQ(h, 260);
+    });
+    SetWindowPos(window, nullptr, 0, 0, 500, 260, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    Pump();
+    EXPECT_EQ(sized, 1);
+    EXPECT_EQ(host->Size().cx, 500);
+    UiRect close = UiElement::FromHandle(host->CaptionButtons()[0])->Rect();
+    EXPECT_TRUE(close.SameAs({500 - 12 - 39, 7, 39, 19}));
+    EXPECT_GE(R(host->PixelAt(450, 200)), 250);   // the new area is composed
+    MINMAXINFO mm{};
+    SendMessageW(window, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&mm));
+    EXPECT_EQ(mm.ptMinTrackSize.x, 28 + 11 + 35 + 1);
+}
+
 TEST_F(HostTest, PostedFocusRequestGivesTheElementTheFocus) {
     MakeHost();
     Block a;

@@ -96,6 +96,45 @@ TEST_F(PresentationTest, OwnedHostTakesItsOwnersLook) {
     DestroyWindow(boxWindow);
 }
 
+TEST_F(PresentationTest, SkinModeCutsThePictureAlongTheSkinRectangle) {
+    // A 30 x 30 skin: a 10-pixel blue border around a green centre.
+    Gdiplus::Bitmap skin(30, 30, PixelFormat32bppARGB);
+    for (int y = 0; y < 30; ++y)
+        for (int x = 0; x < 30; ++x) {
+            bool centre = x >= 10 && x < 20 && y >= 10 && y < 20;
+            skin.SetPixel(x, y, centre ? Gdiplus::Color(255, 0, 255, 0) : Gdiplus::Color(255, 0, 0, 255));
+        }
+    UINT count = 0, size = 0;
+    Gdiplus::GetImageEncodersSize(&count, &size);
+    std::vector<unsigned char> buffer(size);
+    auto* codecs = reinterpret_cast<Gdiplus::ImageCodecInfo*>(buffer.data());
+    Gdiplus::GetImageEncoders(count, size, codecs);
+    CLSID clsid{};
+    for (UINT i = 0; i < count; ++i)
+        if (wcscmp(codecs[i].MimeType, L"image/bmp") == 0) clsid = codecs[i].Clsid;
+    IStream* s = nullptr;
+    CreateStreamOnHGlobal(nullptr, TRUE, &s);
+    skin.Save(s, &clsid, nullptr);
+    STATSTG st{};
+    s->Stat(&st, STATFLAG_NONAME);
+    std::string bytes(static_cast<size_t>(st.cbSize.QuadPart), '\0');
+    LARGE_INTEGER zero{};
+    s->Seek(zero, STREAM_SEEK_SET, nullptr);
+    ULONG read = 0;
+    s->Read(bytes.data(), static_cast<ULONG>(bytes.size()), &read);
+    s->Release();
+
+    AttachOptions o;
+    o.frameMargin = 1;
+    o.background = bytes;
+    o.skinRect = {10, 10, 10, 10};
+    MakeHost(o, 200, 100);
+    EXPECT_GE(B(host->PixelAt(5, 50)), 250);     // left edge keeps its 10 pixels
+    EXPECT_GE(B(host->PixelAt(195, 50)), 250);   // so does the right edge
+    EXPECT_GE(G(host->PixelAt(100, 50)), 250);   // the centre stretches
+    EXPECT_GE(G(host->PixelAt(12, 50)), 250);    // ... from x 10 on
+}
+
 TEST_F(PresentationTest, QueuedRedrawsAreAllComposed) {
     AttachOptions o;
     o.colour = 0;
