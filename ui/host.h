@@ -159,6 +159,8 @@ public:
     const std::vector<std::pair<ElementHandle, wchar_t>>& Accelerators() const { return accelerators_; }
     int BackgroundFadeLevel() const { return fadeLevel_; }
     int ClosingFrames() const { return closingFrames_; }
+    // Constant alpha of every frame of the last show or close animation.
+    const std::vector<int>& AnimationAlphas() const { return animationAlphas_; }
     UiElement* FirstTop() const { return firstTop_; }
     HWND TooltipWindow() const { return tooltipWindow_; }
     // Forgets every reference to an element that is being destroyed.
@@ -240,6 +242,7 @@ private:
     int closingFrames_ = 0;
     bool closing_ = false;
     bool detaching_ = false;
+    std::vector<int> animationAlphas_;
     HCURSOR zoneCursor_ = nullptr;
     // Frame surface of the animations: a second DIB of the window size.
     HDC frameDc_ = nullptr;

@@ -472,6 +472,7 @@ void UiHost::PresentFrame() {
 }
 
 void UiHost::DrawAnimationFrame(int insetX, int insetY, int alpha) {
+    animationAlphas_.push_back(alpha);
     EnsureFrameSurface();
     if (!frameBits_) return;
     std::memset(frameBits_, 0, static_cast<size_t>(size_.cx) * size_.cy * 4);
@@ -504,6 +505,7 @@ void UiHost::Show(int effect, int duration) {
 }
 
 void UiHost::PlayShowAnimation(int effect, int duration) {
+    animationAlphas_.clear();
     MakeLayered();
     Recompose({0, 0, static_cast<float>(size_.cx), static_cast<float>(size_.cy)}, false);
     DrawAnimationFrame(0, 0, 0);
@@ -532,6 +534,7 @@ void UiHost::PlayShowAnimation(int effect, int duration) {
 void UiHost::PlayCloseAnimation() {
     if (closeEffect_ == 0 || closing_ || !window_ || !IsWindowVisible(window_)) return;
     closing_ = true;
+    animationAlphas_.clear();
     MakeLayered();
     ApplyBlurBehind(true);
     closingFrames_ = 0;

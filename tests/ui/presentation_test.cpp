@@ -52,6 +52,15 @@ TEST_F(PresentationTest, CloseKindOneFadesOutInFifteenFramesThenDestroys) {
         SendMessageW(window, WM_CLOSE, 0, 0);
         EXPECT_FALSE(IsWindow(window)) << kind;
         EXPECT_EQ(host->ClosingFrames(), kind == 2 ? 20 : 15) << kind;
+        const std::vector<int>& alphas = host->AnimationAlphas();
+        ASSERT_FALSE(alphas.empty());
+        EXPECT_EQ(alphas.back(), 0) << kind;   // ends fully transparent
+        if (kind == 1) {
+            for (int k = 1; k <= 15; ++k) EXPECT_EQ(alphas[k - 1], 255 - 17 * k);
+        }
+        if (kind == 7) {
+            for (int i = 1; i <= 15; ++i) EXPECT_EQ(alphas[i - 1], 255 - 17 * (i - 1));
+        }
         host.reset();
         window = nullptr;
     }
@@ -61,6 +70,10 @@ TEST_F(PresentationTest, ShowKindSevenMakesTheWindowLayeredAndVisible) {
     MakeHost({}, 300, 200, WS_POPUP);
     ASSERT_FALSE(host->Layered());
     host->Show(7, 50);
+    // A transparent first frame, then ten frames fading in by 25.
+    std::vector<int> expected{0};
+    for (int k = 1; k <= 10; ++k) expected.push_back(25 * (k - 1));
+    EXPECT_EQ(host->AnimationAlphas(), expected);
     EXPECT_TRUE(IsWindowVisible(window));
     EXPECT_TRUE(host->Layered());
     EXPECT_TRUE(GetWindowLongPtrW(window, GWL_EXSTYLE) & WS_EX_LAYERED);
