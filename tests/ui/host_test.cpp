@@ -358,6 +358,20 @@ TEST_F(HostTest, ResizingRebuildsTheBufferAndKeepsCaptionButtonsAtTheRight) {
     EXPECT_EQ(mm.ptMinTrackSize.x, 28 + 11 + 35 + 1);
 }
 
+TEST_F(HostTest, CursorIsTheHoveredElementsOrTheDefault) {
+    MakeHost();
+    Block edit, plain;
+    edit.Create(window, {10, 10, 50, 50}, 0xFF0000FF);
+    edit.Cursor(32513);   // I-beam
+    plain.Create(window, {100, 10, 50, 50}, 0xFF0000FF);
+    Send(WM_MOUSEMOVE, 0, 20, 20);
+    EXPECT_EQ(SendMessageW(window, WM_SETCURSOR, reinterpret_cast<WPARAM>(window), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE)), 1);
+    EXPECT_EQ(GetCursor(), LoadCursorW(nullptr, IDC_IBEAM));
+    Send(WM_MOUSEMOVE, 0, 120, 20);
+    SendMessageW(window, WM_SETCURSOR, reinterpret_cast<WPARAM>(window), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+    EXPECT_EQ(GetCursor(), LoadCursorW(nullptr, IDC_ARROW));
+}
+
 TEST_F(HostTest, PostedFocusRequestGivesTheElementTheFocus) {
     MakeHost();
     Block a;

@@ -266,6 +266,8 @@ TEST_F(TextElementTest, CaptionSetFromAnotherThreadIsCarriedToTheWindowThread) {
         workerThread = GetCurrentThreadId();
         label.Caption(std::string("from worker"));
         opt.Checked(true);
+        opt.Move(30, 60);
+        label.Visible(false);
         done = true;
     });
     while (!done) {
@@ -276,6 +278,10 @@ TEST_F(TextElementTest, CaptionSetFromAnotherThreadIsCarriedToTheWindowThread) {
     EXPECT_EQ(label.Caption(), "from worker");
     EXPECT_EQ(label.PaintCount(), paints + 1);
     EXPECT_TRUE(opt.Checked());
+    EXPECT_TRUE(opt.Rect().SameAs({30, 60, 100, 24}));
+    EXPECT_EQ(host->HitTest(35, 65), opt.Handle());
+    EXPECT_FALSE(label.Visible());
+    EXPECT_EQ(host->HitTest(30, 25), 0u);
     EXPECT_NE(workerThread, GetCurrentThreadId());
 }
 
