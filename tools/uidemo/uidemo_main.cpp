@@ -246,8 +246,24 @@ int main(int argc, char** argv) {
         host.Redraw();
         bool ok = WriteScreenshot(host, screenshot);
         std::printf("%s %s\n", ok ? "wrote" : "failed to write", screenshot);
+        // A blank or broken picture fails the run: the red label must show
+        // red pixels and the caption title white ones.
+        auto count = [&](int x0, int y0, int x1, int y1, bool (*test)(uint32_t)) {
+            int n = 0;
+            for (int y = y0; y < y1; ++y)
+                for (int x = x0; x < x1; ++x) n += test(host.PixelAt(x, y));
+            return n;
+        };
+        int red = count(30, 200, 410, 226, [](uint32_t p) {
+            return ((p >> 16) & 0xFF) > 150 && ((p >> 8) & 0xFF) < 80 && (p & 0xFF) < 80;
+        });
+        int white = count(33, 9, 300, 29, [](uint32_t p) {
+            return ((p >> 16) & 0xFF) > 200 && ((p >> 8) & 0xFF) > 200 && (p & 0xFF) > 200;
+        });
+        std::printf("red label pixels %d, white title pixels %d\n", red, white);
         DestroyWindow(window);
-        return ok ? 0 : 1;
+        if (!ok) return 1;
+        return red > 50 && white > 50 ? 0 : 3;
     }
     MSG msg;
     while (IsWindow(window) && GetMessageW(&msg, nullptr, 0, 0) > 0) {
