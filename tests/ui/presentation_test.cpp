@@ -1,0 +1,170 @@
+// Presentation: the background cross-fade of a layered host (five 50 ms
+// steps, input ignored meanwhile), show and close animations, the redraw
+// queue and the window region of a host that is not layered.
+#include "ui_fixture.h"
+
+namespace sorvix::ui::test {
+namespace {
+
+class PresentationTest : public HostFixture {};
+
+TEST_F(PresentationTest, BackgroundChangeOnALayeredHostFadesInFiveSteps) {
+    AttachOptions o;
+    o.alpha = 255;
+    o.colour = 0x000000;
+    MakeHost(o, 300, 200, WS_POPUP, true);
+    Block a;
+    a.Create(window, {100, 100, 30, 30}, 0xFF0000FF);
+    host->SetBackground({}, 0xFFFFFF, 1);
+    EXPECT_TRUE(host->Busy());
+    Send(WM_MOUSEMOVE, 0, 110, 110);   // ignored while the fade runs
+    EXPECT_EQ(host->Hovered(), 0u);
+    for (int tick = 1; tick <= 4; ++tick) {
+        SendMessageW(window, WM_TIMER, UiHost::kBackgroundFadeTimer, 0);
+        EXPECT_EQ(host->BackgroundFadeLevel(), 51 * tick);
+        EXPECT_TRUE(host->Busy());
+    }
+    SendMessageW(window, WM_TIMER, UiHost::kBackgroundFadeTimer, 0);
+    EXPECT_EQ(host->BackgroundFadeLevel(), 255);
+    EXPECT_FALSE(host->Busy());
+    EXPECT_GE(R(host->PixelAt(50, 50)), 250);   // the new background, opaque
+    EXPECT_GE(A(host->PixelAt(50, 50)), 254);
+    Send(WM_MOUSEMOVE, 0, 110, 110);
+    EXPECT_EQ(host->Hovered(), a.Handle());
+}
+
+TEST_F(PresentationTest, BackgroundFadeRunsOnItsOwnTimer) {
+    AttachOptions o;
+    o.alpha = 255;
+    MakeHost(o, 300, 200, WS_POPUP, true);
+    host->SetBackground({}, 0x2080FF, 1);
+    PumpFor(400);
+    EXPECT_EQ(host->BackgroundFadeLevel(), 255);
+    EXPECT_FALSE(host->Busy());
+}
+
+TEST_F(PresentationTest, CloseKindOneFadesOutInFifteenFramesThenDestroys) {
+    for (int kind : {1, 7, 2}) {
+        AttachOptions o;
+        o.alpha = 255;
+        MakeHost(o, 200, 150, WS_POPUP | WS_SYSMENU, true);
+        host->SetCloseEffect(kind);
+        SendMessageW(window, WM_CLOSE, 0, 0);
+        EXPECT_FALSE(IsWindow(window)) << kind;
+        EXPECT_EQ(host->ClosingFrames(), kind == 2 ? 20 : 15) << kind;
+        const std::vector<int>& alphas = host->AnimationAlphas();
+        ASSERT_FALSE(alphas.empty());
+        EXPECT_EQ(alphas.back(), 0) << kind;   // ends fully transparent
+        if (kind == 1) {
+            for (int k = 1; k <= 15; ++k) EXPECT_EQ(alphas[k - 1], 255 - 17 * k);
+        }
+        if (kind == 7) {
+            for (int i = 1; i <= 15; ++i) EXPECT_EQ(alphas[i - 1], 255 - 17 * (i - 1));
+        }
+        host.reset();
+        window = nullptr;
+    }
+}
+
+TEST_F(PresentationTest, ShowKindSevenMakesTheWindowLayeredAndVisible) {
+    MakeHost({}, 300, 200, WS_POPUP);
+    ASSERT_FALSE(host->Layered());
+    host->Show(7, 50);
+    // A transparent first frame, then ten frames fading in by 25.
+    std::vector<int> expected{0};
+    for (int k = 1; k <= 10; ++k) expected.push_back(25 * (k - 1));
+    EXPECT_EQ(host->AnimationAlphas(), expected);
+    EXPECT_TRUE(IsWindowVisible(window));
+    EXPECT_TRUE(host->Layered());
+    EXPECT_TRUE(GetWindowLongPtrW(window, GWL_EXSTYLE) & WS_EX_LAYERED);
+}
+
+TEST_F(PresentationTest, HostThatIsNotLayeredGetsARoundedRegion) {
+    MakeHost({}, 300, 200);
+    HRGN rgn = CreateRectRgn(0, 0, 0, 0);
+    ASSERT_NE(GetWindowRgn(window, rgn), ERROR);
+    RECT box{};
+    GetRgnBox(rgn, &box);
+    DeleteObject(rgn);
+    EXPECT_EQ(box.left, 6);
+    EXPECT_EQ(box.right, 294);
+    // Its frame margin stays transparent in the buffer and the frame line is drawn.
+    EXPECT_EQ(A(host->PixelAt(2, 100)), 0);
+}
+
+TEST_F(PresentationTest, OwnedHostTakesItsOwnersLook) {
+    AttachOptions o;
+    o.colour = 0x0000FF;   // red owner
+    MakeHost(o);
+    HWND boxWindow = CreateHostWindow(window, "box", 0, 0, 200, 120);
+    UiHost box;
+    AttachOptions bo;
+    bo.styleFlags = 0;
+    bo.colour = 0x00FF00;   // ignored: the owner decides
+    bo.ownerWindow = window;
+    box.Attach(boxWindow, bo);
+    EXPECT_EQ(box.ThemeColour(), 0x0000FFu);
+    EXPECT_GE(R(box.PixelAt(100, 60)), 250);
+    box.Detach();
+    DestroyWindow(boxWindow);
+}
+
+TEST_F(PresentationTest, SkinModeCutsThePictureAlongTheSkinRectangle) {
+    // A 30 x 30 skin: a 10-pixel blue border around a green centre.
+    Gdiplus::Bitmap skin(30, 30, PixelFormat32bppARGB);
+    for (int y = 0; y < 30; ++y)
+        for (int x = 0; x < 30; ++x) {
+            bool centre = x >= 10 && x < 20 && y >= 10 && y < 20;
+            skin.SetPixel(x, y, centre ? Gdiplus::Color(255, 0, 255, 0) : Gdiplus::Color(255, 0, 0, 255));
+        }
+    UINT count = 0, size = 0;
+    Gdiplus::GetImageEncodersSize(&count, &size);
+    std::vector<unsigned char> buffer(size);
+    auto* codecs = reinterpret_cast<Gdiplus::ImageCodecInfo*>(buffer.data());
+    Gdiplus::GetImageEncoders(count, size, codecs);
+    CLSID clsid{};
+    for (UINT i = 0; i < count; ++i)
+        if (wcscmp(codecs[i].MimeType, L"image/bmp") == 0) clsid = codecs[i].Clsid;
+    IStream* s = nullptr;
+    CreateStreamOnHGlobal(nullptr, TRUE, &s);
+    skin.Save(s, &clsid, nullptr);
+    STATSTG st{};
+    s->Stat(&st, STATFLAG_NONAME);
+    std::string bytes(static_cast<size_t>(st.cbSize.QuadPart), '\0');
+    LARGE_INTEGER zero{};
+    s->Seek(zero, STREAM_SEEK_SET, nullptr);
+    ULONG read = 0;
+    s->Read(bytes.data(), static_cast<ULONG>(bytes.size()), &read);
+    s->Release();
+
+    AttachOptions o;
+    o.frameMargin = 1;
+    o.background = bytes;
+    o.skinRect = {10, 10, 10, 10};
+    MakeHost(o, 200, 100);
+    EXPECT_GE(B(host->PixelAt(5, 50)), 250);     // left edge keeps its 10 pixels
+    EXPECT_GE(B(host->PixelAt(195, 50)), 250);   // so does the right edge
+    EXPECT_GE(G(host->PixelAt(100, 50)), 250);   // the centre stretches
+    EXPECT_GE(G(host->PixelAt(12, 50)), 250);    // ... from x 10 on
+}
+
+TEST_F(PresentationTest, QueuedRedrawsAreAllComposed) {
+    AttachOptions o;
+    o.colour = 0;
+    MakeHost(o);
+    Block a, b;
+    a.Create(window, {20, 20, 20, 20}, ArgbAt(0x0000FF, 255));
+    b.Create(window, {60, 20, 20, 20}, ArgbAt(0x0000FF, 255));
+    host->Freeze(true);
+    a.SetColour(ArgbAt(0x00FF00, 255));
+    b.SetColour(ArgbAt(0x00FF00, 255));
+    host->Freeze(false);
+    EXPECT_GE(R(host->PixelAt(25, 25)), 250);   // not recomposed while frozen
+    host->RequestRedraw(a.Rect(), 0);
+    host->RequestRedraw(b.Rect(), 2);
+    EXPECT_GE(G(host->PixelAt(25, 25)), 250);
+    EXPECT_GE(G(host->PixelAt(65, 25)), 250);
+}
+
+}  // namespace
+}  // namespace sorvix::ui::test

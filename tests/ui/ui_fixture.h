@@ -1,0 +1,162 @@
+// Shared fixture of the Kelvane tests: starts the library once, makes a host
+// window (not layered unless asked) and pumps its messages, so that tests
+// drive hosts with real window messages and look at the composed buffer.
+#pragma once
+
+#include "ui/host.h"
+#include "ui/picture.h"
+#include "ui/text_elements.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <memory>
+#include <vector>
+
+namespace sorvix::ui::test {
+
+// Runs every message waiting for this thread.
+inline void Pump() {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+}
+
+// Pumps messages for at least ms milliseconds.
+inline void PumpFor(DWORD ms) {
+    DWORD end = GetTickCount() + ms;
+    do {
+        Pump();
+        Sleep(5);
+    } while (static_cast<LONG>(end - GetTickCount()) > 0);
+    Pump();
+}
+
+inline LPARAM Point(int x, int y) { return MAKELPARAM(x, y); }
+
+// One recorded host event.
+struct Event {
+    HostEvent kind;
+    ElementHandle element;
+    WPARAM wParam;
+    LPARAM lParam;
+    int elementKind;
+};
+
+class HostFixture : public ::testing::Test {
+protected:
+    void SetUp() override { UiStart(); }
+    void TearDown() override {
+        host.reset();
+        if (window && IsWindow(window)) DestroyWindow(window);
+        Pump();
+    }
+
+    // Makes a 400 x 300 host; styleFlags 0 gives a plain host without caption.
+    void MakeHost(AttachOptions options = {}, int width = 400, int height = 300,
+                  DWORD style = WS_POPUP | WS_SYSMENU | WS_MAXIMIZEBOX | WS_MINIMIZEBOX,
+                  bool show = false) {
+        window = CreateHostWindow(nullptr, "Kv test", 50, 50, width, height, L"Kelvane", style);
+        ASSERT_NE(window, nullptr);
+        if (!options.colour) options.colour = 0x606060;
+        if (!options.styleFlags) options.styleFlags = 0;
+        options.dragAnywhere = false;
+        host = std::make_unique<UiHost>();
+        ASSERT_TRUE(host->Attach(window, options));
+        // Hidden unless asked: without a window manager, Wine waits up to two
+        // seconds for an X window to unmap when a shown window is destroyed.
+        if (show) ShowWindow(window, SW_SHOWNOACTIVATE);
+        Pump();
+        RecordEvents();
+    }
+
+    void RecordEvents() {
+        auto rec = [this](HostEvent k) {
+            return [this, k](HWND, ElementHandle e, WPARAM wp, LPARAM lp, int kind) {
+                events.push_back({k, e, wp, lp, kind});
+            };
+        };
+        host->SetPressHandler(rec(HostEvent::Press));
+        host->SetReleaseHandler(rec(HostEvent::Release));
+        host->SetClickHandler(rec(HostEvent::Click));
+        host->SetDoubleClickHandler(rec(HostEvent::DoubleClick));
+        host->SetRightPressHandler(rec(HostEvent::RightPress));
+        host->SetRightReleaseHandler(rec(HostEvent::RightRelease));
+        host->SetMouseEnterHandler(rec(HostEvent::MouseEnter));
+        host->SetMouseLeaveHandler(rec(HostEvent::MouseLeave));
+        host->SetFocusGainedHandler(rec(HostEvent::FocusGained));
+        host->SetFocusLostHandler(rec(HostEvent::FocusLost));
+    }
+
+    int Count(HostEvent k, ElementHandle e = 0) const {
+        int n = 0;
+        for (auto& ev : events) {
+            if (ev.kind == k && (e == 0 || ev.element == e)) ++n;
+        }
+        return n;
+    }
+
+    void Send(UINT message, WPARAM wParam, int x, int y) {
+        SendMessageW(window, message, wParam, Point(x, y));
+    }
+    void Click(int x, int y) {
+        Send(WM_MOUSEMOVE, 0, x, y);
+        Send(WM_LBUTTONDOWN, MK_LBUTTON, x, y);
+        Send(WM_LBUTTONUP, 0, x, y);
+    }
+
+    // Channels of a premultiplied composed pixel.
+    static int A(uint32_t p) { return static_cast<int>(p >> 24); }
+    static int R(uint32_t p) { return static_cast<int>((p >> 16) & 0xFF); }
+    static int G(uint32_t p) { return static_cast<int>((p >> 8) & 0xFF); }
+    static int B(uint32_t p) { return static_cast<int>(p & 0xFF); }
+
+    HWND window = nullptr;
+    std::unique_ptr<UiHost> host;
+    std::vector<Event> events;
+};
+
+// An element kind for tests: a solid colour block that records the messages
+// it gets and can answer chosen messages.
+class Block : public UiElement {
+public:
+    ElementHandle Create(UiParent parent, const UiRect& rect, Argb colour, bool focusable = true) {
+        colour_ = colour;
+        CreateOptions o;
+        o.focusable = focusable;
+        return UiElement::Create(parent, rect, 5, o);
+    }
+    std::vector<std::pair<UINT, LPARAM>> got;
+    std::map<UINT, LRESULT> answers;
+    int Got(UINT m) const {
+        int n = 0;
+        for (auto& g : got) n += g.first == m;
+        return n;
+    }
+    void SetColour(Argb c) {
+        colour_ = c;
+        Redraw();
+    }
+
+protected:
+    LRESULT HandleMessage(UINT m, WPARAM, LPARAM lp) override {
+        got.emplace_back(m, lp);
+        if (m == WM_PAINT) Paint();
+        auto it = answers.find(m);
+        return it == answers.end() ? kNotHandled : it->second;
+    }
+
+private:
+    void Paint() {
+        PaintContext ctx;
+        if (!BeginPaint(ctx)) return;
+        Gdiplus::SolidBrush b{Gdiplus::Color(colour_)};
+        ctx.graphics->FillRectangle(&b, 0.0f, 0.0f, ctx.rect.w, ctx.rect.h);
+        EndPaint(ctx);
+    }
+    Argb colour_ = 0;
+};
+
+}  // namespace sorvix::ui::test
