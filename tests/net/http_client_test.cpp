@@ -5,10 +5,11 @@
 // cookies, response headers, status). Faults end within their time-outs.
 //
 // Wire differences between the two transports that remain: none in these
-// cases. Known ones outside them: with platform cookies on, curl puts its
-// stored Cookie line before the caller's lines (the table avoids stored
-// cookies by giving Set-Cookie paths no other case uses); user and password
+// cases. Known ones outside them: the native cookie store keeps cookies per
+// host and path only (no Domain widening, no expiry dates); user and password
 // in a page address are sent by WinInet only when challenged, never by curl.
+// Set-Cookie paths in the table are unique per case so that stored cookies
+// never reach another case's request.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -124,7 +125,7 @@ std::vector<WireCase> Cases() {
         c.bodyText = "x=1&y=2";
         c.cookies = "s=1; t=2";
         c.seen = {{"POST", "/post",
-                   Block({"Host: {host}", "User-Agent: {ua}", "Content-Length: 7",
+                   Block({"Host: {host}", "Content-Length: 7", "User-Agent: {ua}",
                           "Referer: {base}/post"},
                          {"Cookie: s=1; t=2"}),
                    "x=1&y=2"}};
@@ -217,7 +218,7 @@ std::vector<WireCase> Cases() {
         c.method = 1;
         c.bodyText = "x=1";
         c.seen = {{"POST", "/pr",
-                   Block({"Host: {host}", "User-Agent: {ua}", "Content-Length: 3", "Referer: {base}/pr"}),
+                   Block({"Host: {host}", "Content-Length: 3", "User-Agent: {ua}", "Referer: {base}/pr"}),
                    "x=1"},
                   {"GET", "/a", Block({"Host: {host}", "User-Agent: {ua}", "Referer: {base}/pr"}), ""}};
         c.body = "hello";
@@ -405,6 +406,31 @@ TEST(FetchPageWire, PlainGetWithoutFragmentAndErrorBodies) {
     EXPECT_EQ(seen[0].headerLines, want);
     EXPECT_EQ(seen[4].target, "/p");
     EXPECT_EQ(fetchPage(""), "");
+}
+
+TEST(HttpClientWire, PlatformCookiesOnlyWhenTheCallerCarriesNone) {
+    LoopbackServer server;
+    server.Route("/pc/set", MakeResponse(200, "OK", {"Set-Cookie: pc=1; Path=/pc/"}, "set"));
+    server.Route("/pc/next", MakeResponse(200, "OK", {}, "next"));
+    server.Route("/pc/own", MakeResponse(200, "OK", {"Set-Cookie: own=2; Path=/pc/"}, "own"));
+    HttpClient client(ShortLimits());
+    // The platform keeps what an answer sets and sends it back later...
+    client.Request(server.Base() + "/pc/set");
+    client.Request(server.Base() + "/pc/next");
+    // ...but not for a caller that carries its own cookies, either way.
+    Text cookies = "mine=1";
+    client.Request(server.Base() + "/pc/own", 0, "", &cookies);
+    client.Request(server.Base() + "/pc/next");
+    server.WaitIdle();
+    auto seen = server.Requests();
+    ASSERT_EQ(seen.size(), 4u);
+    EXPECT_EQ(seen[0].Header("Cookie"), "");
+    EXPECT_EQ(seen[1].Header("Cookie"), "pc=1");
+    EXPECT_EQ(seen[2].Header("Cookie"), "mine=1");
+    EXPECT_EQ(seen[3].Header("Cookie"), "pc=1");
+    EXPECT_EQ(cookies, "own=2; mine=1");
+    // The stored line comes last, after the caller's lines.
+    EXPECT_EQ(seen[1].headerLines.back(), "Cookie: pc=1");
 }
 
 TEST(BigBodies, TwentyMegabytesArriveWholeAndTheCeilingHolds) {
