@@ -32,7 +32,7 @@ namespace sorvix::test {
 
 namespace {
 
-constexpr int kPollMs = 20;
+constexpr int kPollMs = 10;
 
 #ifdef _WIN32
 struct WinsockInit {
