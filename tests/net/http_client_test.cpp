@@ -14,6 +14,7 @@
 
 #include <chrono>
 #include <optional>
+#include <thread>
 
 #include "loopback_server.h"
 #include "net/fetch_page.h"
@@ -432,6 +433,54 @@ TEST(HttpClientWire, PlatformCookiesOnlyWhenTheCallerCarriesNone) {
     EXPECT_EQ(cookies, "own=2; mine=1");
     // The stored line comes last, after the caller's lines.
     EXPECT_EQ(seen[1].headerLines.back(), "Cookie: pc=1");
+}
+
+TEST(Concurrency, SimultaneousCallsShareNothingButThePageSession) {
+    // The first fetches of the process race to open the page session; the
+    // request routine's calls keep everything to themselves.
+    LoopbackServer server;
+    for (int i = 0; i < 8; ++i) {
+        std::string n = std::to_string(i);
+        server.Route("/t" + n, MakeResponse(200, "OK", {"Set-Cookie: t" + n + "=" + n + "; Path=/t" + n},
+                                            "body" + n));
+    }
+    std::vector<std::string> pages(8), answers(8), cookies(8);
+    std::vector<std::thread> threads;
+    for (int i = 0; i < 8; ++i) {
+        threads.emplace_back([&, i] {
+            std::string path = server.Base() + "/t" + std::to_string(i);
+            pages[i] = fetchPage(path, ShortLimits());
+            HttpClient client(ShortLimits());
+            cookies[i] = "";
+            answers[i] = client.Request(path, 0, "", &cookies[i]);
+        });
+    }
+    for (std::thread& t : threads) t.join();
+    for (int i = 0; i < 8; ++i) {
+        std::string n = std::to_string(i);
+        EXPECT_EQ(pages[i], "body" + n);
+        EXPECT_EQ(answers[i], "body" + n);
+        EXPECT_EQ(cookies[i], "t" + n + "=" + n);
+    }
+}
+
+TEST(DefaultLimits, CallsWithoutAConfigUseTheProcessDefaults) {
+    const NetConfig saved = DefaultNetConfig();
+    EXPECT_EQ(saved.connectTimeoutMs, 15000);
+    EXPECT_EQ(saved.sendTimeoutMs, 30000);
+    EXPECT_EQ(saved.receiveTimeoutMs, 30000);
+    SetDefaultNetConfig(ShortLimits());
+    LoopbackServer server;
+    CannedResponse never = MakeResponse(200, "OK", {}, "x");
+    never.fault = Fault::NeverAnswer;
+    server.Route("/never", never);
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(fetchPage(server.Base() + "/never"), "");
+    EXPECT_EQ(HttpClient().Request(server.Base() + "/never"), "");
+    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                  std::chrono::steady_clock::now() - start).count();
+    SetDefaultNetConfig(saved);
+    EXPECT_LT(ms, 10000);
 }
 
 std::string BigBody(std::size_t size) {
