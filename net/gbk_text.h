@@ -1,9 +1,8 @@
-// Small GBK-aware text routines the network layer needs (find, between,
-// trim, lower-case, split, space removal). Positions are 0-based here and
-// npos means "absent". GBK trail bytes include ASCII letters and symbols
-// (0x40..0x7E), so every search walks whole characters: a match never starts
-// on a trail byte, and lower-casing never touches a trail byte.
-// Covered by tests/net/url_cookie_test.cpp.
+// The text routines the network layer needs (find, between, trim, lower-case,
+// split, space removal), as 0-based adapters over the text layer's GBK-aware
+// routines (text/text.h): positions are 0-based here and npos means "absent".
+// As there, a match never starts on a trail byte and lower-casing never
+// touches one. Covered by tests/net/url_cookie_test.cpp and tests/text/.
 #pragma once
 
 #include <string>
@@ -12,18 +11,12 @@
 
 namespace sorvix::net_detail {
 
-inline bool IsLeadByte(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
-
-// Length in bytes of the character starting at `i` (1 or 2).
-inline std::size_t CharLen(std::string_view s, std::size_t i) {
-    return (IsLeadByte(static_cast<unsigned char>(s[i])) && i + 1 < s.size()) ? 2 : 1;
-}
-
 // ASCII letters lower-cased, double-byte characters left alone.
 std::string Lower(std::string_view s);
 
 // First occurrence of `needle` at or after byte `from` that starts on a
-// character boundary; `ignoreCase` folds ASCII letters only.
+// character boundary; `ignoreCase` folds ASCII letters only. An empty needle
+// is never found.
 std::size_t Find(std::string_view hay, std::string_view needle, std::size_t from = 0,
                  bool ignoreCase = false);
 // Last occurrence starting on a character boundary.
@@ -40,7 +33,8 @@ std::string Trim(std::string_view s);
 // Removes every ASCII space and GBK full-width space.
 std::string RemoveSpaces(std::string_view s);
 
-// Splits at every `sep` (character-aligned), keeping empty pieces.
+// Splits at every `sep` (character-aligned), keeping empty pieces; the
+// empty text gives no pieces.
 std::vector<std::string> Split(std::string_view s, std::string_view sep);
 
 // Leading decimal digits as a number (after optional spaces); -1 when there

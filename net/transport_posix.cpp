@@ -72,6 +72,7 @@ public:
 
     void Store(const std::string& host, const std::string& target, const std::string& setCookie) {
         std::vector<std::string> parts = Split(setCookie, ";");
+        if (parts.empty()) return;
         std::size_t eq = parts[0].find('=');
         if (eq == std::string::npos) return;
         Cookie c{Lower(host), DefaultPath(target.substr(0, target.find('?'))),
