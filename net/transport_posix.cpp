@@ -156,34 +156,8 @@ public:
           params_(std::move(params)) {}
 
     bool Send(const std::string& headers, const std::string& body) override {
-        CurlHandle curl(curl_easy_init());
-        if (!curl) return false;
-        CURL* c = curl.Get();
-        const bool secure = (params_.flags & kFlagSecure) != 0;
-        std::string url = std::string(secure ? "https://" : "http://") + where_.host + ":" +
-                          std::to_string(where_.port) + "/";
-        curl_easy_setopt(c, CURLOPT_URL, url.c_str());
-        curl_easy_setopt(c, CURLOPT_REQUEST_TARGET, params_.path.c_str());
-        curl_easy_setopt(c, CURLOPT_HTTP_VERSION, params_.version == "HTTP/1.0"
-                                                      ? CURL_HTTP_VERSION_1_0
-                                                      : CURL_HTTP_VERSION_1_1);
-        curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
-        curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 0L);
-        if (!proxy_.empty()) curl_easy_setopt(c, CURLOPT_PROXY, proxy_.c_str());
-
-        // Limits. curl's total time-out is the call's remaining deadline; the
-        // receive time-out is a low-speed window (whole seconds in curl).
-        long left = static_cast<long>(std::max<long long>(
-            1, std::chrono::duration_cast<std::chrono::milliseconds>(deadline_ - Clock::now())
-                   .count()));
-        curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS,
-                         std::min<long>(config_.connectTimeoutMs, left));
-        curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, left);
-        curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L);
-        curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME,
-                         std::max<long>(1, (config_.receiveTimeoutMs + 999) / 1000));
-
         // The header block, in the platform's order.
+        const bool secure = (params_.flags & kFlagSecure) != 0;
         std::vector<HeaderLine> lines;
         std::string host = where_.host;
         if (where_.port != (secure ? 443 : 80)) host += ":" + std::to_string(where_.port);
@@ -199,35 +173,14 @@ public:
             if (!stored.empty()) lines.push_back({"cookie", "Cookie: " + stored});
         }
 
-        SlistHandle list;
-        auto append = [&](const std::string& line) {
-            curl_slist* grown = curl_slist_append(list.Get(), line.c_str());
-            if (grown) (void)list.Release(), list.Reset(grown);
-        };
-        for (const HeaderLine& h : lines) append(h.line);
-        // Headers curl would add by itself: none of them goes out unless given.
-        for (const char* own : {"Accept:", "Expect:", "Content-Type:"}) {
-            std::string key = Lower(std::string(own, std::strlen(own) - 1));
-            bool given = std::any_of(lines.begin(), lines.end(),
-                                     [&](const HeaderLine& h) { return h.name == key; });
-            if (!given) append(own);
+        Perform(lines, body, sendsBody);
+        // Like the platform: credentials from the address are sent only when
+        // the server asks for them with a Basic challenge, and then once.
+        if (StatusCode() == 401 && !where_.user.empty() && BasicChallenge()) {
+            lines.push_back({"authorization",
+                             "Authorization: Basic " + Base64(where_.user + ":" + where_.password)});
+            Perform(lines, body, sendsBody);
         }
-        curl_easy_setopt(c, CURLOPT_HTTPHEADER, list.Get());
-
-        if (sendsBody) {
-            curl_easy_setopt(c, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
-            curl_easy_setopt(c, CURLOPT_POSTFIELDS, body.data());
-            curl_easy_setopt(c, CURLOPT_CUSTOMREQUEST, params_.verb.c_str());
-        } else if (params_.verb != "GET") {
-            curl_easy_setopt(c, CURLOPT_CUSTOMREQUEST, params_.verb.c_str());
-        }
-
-        curl_easy_setopt(c, CURLOPT_HEADERFUNCTION, &OnHeader);
-        curl_easy_setopt(c, CURLOPT_HEADERDATA, this);
-        curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, &OnBody);
-        curl_easy_setopt(c, CURLOPT_WRITEDATA, this);
-
-        result_ = curl_easy_perform(c);
         if (platformCookies) {
             for (const HeaderLine& h : responseLines_) {
                 if (h.name == "set-cookie") {
@@ -266,6 +219,102 @@ public:
     }
 
 private:
+    void Perform(const std::vector<HeaderLine>& lines, const std::string& body, bool sendsBody) {
+        statusLine_.clear();
+        responseLines_.clear();
+        body_.clear();
+        readAt_ = 0;
+        tooLarge_ = false;
+        result_ = CURLE_FAILED_INIT;
+        CurlHandle curl(curl_easy_init());
+        if (!curl) return;
+        CURL* c = curl.Get();
+        const bool secure = (params_.flags & kFlagSecure) != 0;
+        std::string url = std::string(secure ? "https://" : "http://") + where_.host + ":" +
+                          std::to_string(where_.port) + "/";
+        curl_easy_setopt(c, CURLOPT_URL, url.c_str());
+        curl_easy_setopt(c, CURLOPT_REQUEST_TARGET, params_.path.c_str());
+        curl_easy_setopt(c, CURLOPT_HTTP_VERSION, params_.version == "HTTP/1.0"
+                                                      ? CURL_HTTP_VERSION_1_0
+                                                      : CURL_HTTP_VERSION_1_1);
+        curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
+        curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 0L);
+        if (!proxy_.empty()) curl_easy_setopt(c, CURLOPT_PROXY, proxy_.c_str());
+
+        // Limits. curl's total time-out is the call's remaining deadline; the
+        // receive time-out is a low-speed window (whole seconds in curl).
+        long left = static_cast<long>(std::max<long long>(
+            1, std::chrono::duration_cast<std::chrono::milliseconds>(deadline_ - Clock::now())
+                   .count()));
+        curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS,
+                         std::min<long>(config_.connectTimeoutMs, left));
+        curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, left);
+        curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L);
+        curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME,
+                         std::max<long>(1, (config_.receiveTimeoutMs + 999) / 1000));
+
+        SlistHandle list;
+        auto append = [&](const std::string& line) {
+            // Appending returns the list's head (a new one for an empty list).
+            if (curl_slist* head = curl_slist_append(list.Get(), line.c_str())) {
+                (void)list.Release();
+                list.Reset(head);
+            }
+        };
+        for (const HeaderLine& h : lines) append(h.line);
+        // Headers curl would add by itself: none of them goes out unless given.
+        for (const char* own : {"Accept:", "Expect:", "Content-Type:"}) {
+            std::string key = Lower(std::string(own, std::strlen(own) - 1));
+            bool given = std::any_of(lines.begin(), lines.end(),
+                                     [&](const HeaderLine& h) { return h.name == key; });
+            if (!given) append(own);
+        }
+        curl_easy_setopt(c, CURLOPT_HTTPHEADER, list.Get());
+
+        if (sendsBody) {
+            curl_easy_setopt(c, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
+            curl_easy_setopt(c, CURLOPT_POSTFIELDS, body.data());
+            curl_easy_setopt(c, CURLOPT_CUSTOMREQUEST, params_.verb.c_str());
+        } else if (params_.verb != "GET") {
+            curl_easy_setopt(c, CURLOPT_CUSTOMREQUEST, params_.verb.c_str());
+        }
+
+        curl_easy_setopt(c, CURLOPT_HEADERFUNCTION, &OnHeader);
+        curl_easy_setopt(c, CURLOPT_HEADERDATA, this);
+        curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, &OnBody);
+        curl_easy_setopt(c, CURLOPT_WRITEDATA, this);
+        result_ = curl_easy_perform(c);
+    }
+
+    int StatusCode() const {
+        std::size_t sp = statusLine_.find(' ');
+        if (sp == std::string::npos) return 0;
+        return static_cast<int>(std::max<long long>(0, ParseDecimal(statusLine_.substr(sp + 1), 999)));
+    }
+
+    bool BasicChallenge() const {
+        return std::any_of(responseLines_.begin(), responseLines_.end(), [](const HeaderLine& h) {
+            return h.name == "www-authenticate" &&
+                   Lower(Trim(h.line.substr(h.line.find(':') + 1))).compare(0, 5, "basic") == 0;
+        });
+    }
+
+    static std::string Base64(const std::string& in) {
+        static constexpr char kAlphabet[] =
+            "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+        std::string out;
+        for (std::size_t i = 0; i < in.size(); i += 3) {
+            unsigned v = static_cast<unsigned char>(in[i]) << 16;
+            if (i + 1 < in.size()) v |= static_cast<unsigned char>(in[i + 1]) << 8;
+            if (i + 2 < in.size()) v |= static_cast<unsigned char>(in[i + 2]);
+            out += kAlphabet[(v >> 18) & 63];
+            out += kAlphabet[(v >> 12) & 63];
+            out += i + 1 < in.size() ? kAlphabet[(v >> 6) & 63] : '=';
+            out += i + 2 < in.size() ? kAlphabet[v & 63] : '=';
+        }
+        return out;
+    }
+
     static size_t OnHeader(char* data, size_t size, size_t count, void* self) {
         auto* me = static_cast<CurlRequest*>(self);
         std::string line(data, size * count);

@@ -6,8 +6,8 @@
 //
 // Wire differences between the two transports that remain: none in these
 // cases. Known ones outside them: the native cookie store keeps cookies per
-// host and path only (no Domain widening, no expiry dates); user and password
-// in a page address are sent by WinInet only when challenged, never by curl.
+// host and path only (no Domain widening, no expiry dates); only Basic
+// challenges are answered natively.
 // Set-Cookie paths in the table are unique per case so that stored cookies
 // never reach another case's request.
 #include <gtest/gtest.h>
@@ -433,6 +433,26 @@ TEST(HttpClientWire, PlatformCookiesOnlyWhenTheCallerCarriesNone) {
     EXPECT_EQ(cookies, "own=2; mine=1");
     // The stored line comes last, after the caller's lines.
     EXPECT_EQ(seen[1].headerLines.back(), "Cookie: pc=1");
+}
+
+TEST(FetchPageWire, AddressCredentialsGoOnlyToABasicChallenge) {
+    LoopbackServer server;
+    server.Route("/locked", MakeResponse(401, "Unauthorized", {"WWW-Authenticate: Basic realm=\"x\""},
+                                         "no"));
+    server.Route("/open", MakeResponse(200, "OK", {}, "yes"));
+    const std::string base = "http://u:p@127.0.0.1:" + std::to_string(server.port());
+    EXPECT_EQ(fetchPage(base + "/locked", ShortLimits()), "no");  // asked once more, still refused
+    EXPECT_EQ(fetchPage(base + "/open", ShortLimits()), "yes");
+    server.WaitIdle();
+    auto seen = server.Requests();
+    ASSERT_EQ(seen.size(), 3u);
+    const std::string host = "Host: 127.0.0.1:" + std::to_string(server.port());
+    const std::vector<std::string> plain = {host, "User-Agent: " + kPageAgent, "Accept: */*"};
+    std::vector<std::string> answered = plain;
+    answered.push_back("Authorization: Basic dTpw");
+    EXPECT_EQ(seen[0].headerLines, plain);
+    EXPECT_EQ(seen[1].headerLines, answered);
+    EXPECT_EQ(seen[2].headerLines, plain);
 }
 
 TEST(Concurrency, SimultaneousCallsShareNothingButThePageSession) {
