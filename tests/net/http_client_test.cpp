@@ -152,6 +152,20 @@ std::vector<WireCase> Cases() {
         cases.push_back(c);
     }
     {
+        // A caller block ending in a line break leaves an empty line inside
+        // the completed block; it is skipped, not taken as the block's end.
+        WireCase c;
+        c.name = "caller block ending with a line break";
+        c.routes = {{"/crlf", Answer(200, "OK", {}, "hello")}};
+        c.path = "/crlf";
+        c.headers = "X-A: 1\r\n";
+        c.seen = {{"GET", "/crlf",
+                   Block({"Host: {host}", "User-Agent: {ua}", "X-A: 1", "Referer: {base}/crlf"}), ""}};
+        c.body = "hello";
+        c.responseHeaders = okHead;
+        cases.push_back(c);
+    }
+    {
         WireCase c;
         c.name = "GBK bytes in path and headers";
         c.routes = {{"/%D6%D0", Answer(200, "OK", {}, "hello")}};
