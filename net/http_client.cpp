@@ -71,7 +71,7 @@ HttpClient::~HttpClient() = default;
 Bytes HttpClient::Request(const Text& url, int method, const Text& bodyText, Text* cookies,
                           Text* returnedCookies, Text* headers, Text* location, bool noRedirect,
                           Bytes* bodyBytes, const std::optional<Text>& proxy,
-                          Text* responseHeaders) {
+                          Text* responseHeaders) try {
     // Arguments the caller left out are worked on as empty locals, so the
     // steps below read the same whichever were supplied; `cookies` alone is
     // kept as a pointer because "not supplied" changes the request.
@@ -143,6 +143,11 @@ Bytes HttpClient::Request(const Text& url, int method, const Text& bodyText, Tex
     if (loc.empty()) loc = outResponse;
     lastStatus_ = status;
     return answer;
+} catch (const std::exception&) {
+    // The call never raises: an allocation failing on the way (the size
+    // ceiling keeps that unlikely) ends it like a broken transfer.
+    lastStatus_ = NetStatus::ReadFailed;
+    return {};
 }
 
 }  // namespace sorvix
