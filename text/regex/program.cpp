@@ -44,6 +44,27 @@ size_t CountDoubleBytesIn(const CharSet& set) {
     return count;
 }
 
+// Can n match the empty text? (Assertions count as empty.)
+bool CanBeEmpty(const Node& n) {
+    switch (n.kind) {
+        case Node::Kind::kEmpty: case Node::Kind::kAssert: return true;
+        case Node::Kind::kSet: return false;
+        case Node::Kind::kConcat:
+            for (const auto& c : n.children) {
+                if (!CanBeEmpty(*c)) return false;
+            }
+            return true;
+        case Node::Kind::kAlternate:
+            for (const auto& c : n.children) {
+                if (CanBeEmpty(*c)) return true;
+            }
+            return false;
+        case Node::Kind::kGroup: return CanBeEmpty(*n.children[0]);
+        case Node::Kind::kRepeat: return n.min == 0 || CanBeEmpty(*n.children[0]);
+    }
+    return true;
+}
+
 class Compiler {
 public:
     Compiler(Program& prog, bool ignoreCase) : prog_(prog), ignoreCase_(ignoreCase) {}
@@ -104,8 +125,23 @@ private:
         int lo = 1 << 30, hi = -1;
         GroupRange(n, lo, hi);
         int body = Emit(n, next);
+        return WithReset(lo, hi, body);
+    }
+    // The same for an iteration whose empty match must fail (see EmitPair).
+    int EmitIterationPair(const Node& n, int ifEmpty, int ifConsumed) {
+        int lo = 1 << 30, hi = -1;
+        GroupRange(n, lo, hi);
+        int body = EmitPair(n, ifEmpty, ifConsumed);
+        return WithReset(lo, hi, body);
+    }
+    int WithReset(int lo, int hi, int body) {
         if (hi < 0 || tooBig_) return body;
         return Add({Inst::Op::kReset, 2 * lo, body, 2 * hi + 2});
+    }
+
+    int Fail() {
+        if (failPc_ < 0) failPc_ = Add({Inst::Op::kFail, 0, -1, -1});
+        return failPc_;
     }
 
     // Emits code for n that continues at next; returns its entry.
@@ -137,57 +173,94 @@ private:
             case Node::Kind::kAssert:
                 prog_.hasAssertions = true;
                 return Add({Inst::Op::kAssert, static_cast<int>(n.assertKind), next, -1});
-            case Node::Kind::kRepeat: {
-                const Node& child = *n.children[0];
-                int cur;
-                if (n.max < 0) {
-                    // Loop: split, then one iteration that jumps back to the split.
-                    int loop = Add({Inst::Op::kSplit, 0, -1, -1});
-                    int body = EmitIteration(child, loop);
-                    if (tooBig_) return 0;
-                    prog_.insts[loop].out = n.greedy ? body : next;
-                    prog_.insts[loop].out1 = n.greedy ? next : body;
-                    cur = loop;
-                } else {
-                    cur = next;
-                    for (int i = n.min; i < n.max && !tooBig_; ++i) {
-                        int body = EmitIteration(child, cur);
-                        cur = n.greedy ? Add({Inst::Op::kSplit, 0, body, next})
-                                       : Add({Inst::Op::kSplit, 0, next, body});
-                    }
-                }
-                for (int i = 0; i < n.min && !tooBig_; ++i) cur = EmitIteration(child, cur);
-                return cur;
-            }
+            case Node::Kind::kRepeat:
+                return EmitRepeat(n, -1, next, false).second;
         }
         return next;
+    }
+
+    // ECMAScript fails an iteration beyond the minimum that matched the empty
+    // text. Whether an iteration has consumed anything so far is finite
+    // state, so it is kept in the program counter: EmitPair emits code for n
+    // that has not consumed yet and continues at ifEmpty when n matched
+    // empty, at ifConsumed otherwise (that part is ordinary Emit code).
+    int EmitPair(const Node& n, int ifEmpty, int ifConsumed) {
+        if (tooBig_) return 0;
+        switch (n.kind) {
+            case Node::Kind::kEmpty:
+                return ifEmpty;
+            case Node::Kind::kSet:
+                return Add({Inst::Op::kConsume, SetId(n.set, n.negated), ifConsumed, -1});
+            case Node::Kind::kAssert:
+                prog_.hasAssertions = true;
+                return Add({Inst::Op::kAssert, static_cast<int>(n.assertKind), ifEmpty, -1});
+            case Node::Kind::kConcat: {
+                int e = ifEmpty, c = ifConsumed;
+                for (size_t i = n.children.size(); i-- > 0;) {
+                    int ne = EmitPair(*n.children[i], e, c);
+                    if (i > 0) c = Emit(*n.children[i], c);
+                    e = ne;
+                }
+                return e;
+            }
+            case Node::Kind::kAlternate: {
+                int entry = EmitPair(*n.children.back(), ifEmpty, ifConsumed);
+                for (size_t i = n.children.size() - 1; i-- > 0;) {
+                    int alt = EmitPair(*n.children[i], ifEmpty, ifConsumed);
+                    entry = Add({Inst::Op::kSplit, 0, alt, entry});
+                }
+                return entry;
+            }
+            case Node::Kind::kGroup: {
+                int closeE = Add({Inst::Op::kSave, 2 * n.group + 1, ifEmpty, -1});
+                int closeC = Add({Inst::Op::kSave, 2 * n.group + 1, ifConsumed, -1});
+                int body = EmitPair(*n.children[0], closeE, closeC);
+                return Add({Inst::Op::kSave, 2 * n.group, body, -1});
+            }
+            case Node::Kind::kRepeat:
+                return EmitRepeat(n, ifEmpty, ifConsumed, true).first;
+        }
+        return ifEmpty;
+    }
+
+    // A repetition; returns (entry before anything was consumed, entry
+    // after). Without pairMode only the second is built, continuing at next.
+    std::pair<int, int> EmitRepeat(const Node& n, int ifEmpty, int next, bool pairMode) {
+        const Node& child = *n.children[0];
+        const bool emptyBody = CanBeEmpty(child);
+        auto iteration = [&](int cont) {
+            return emptyBody ? EmitIterationPair(child, Fail(), cont) : EmitIteration(child, cont);
+        };
+        int e = ifEmpty, c = next;
+        if (n.max < 0) {
+            int loop = Add({Inst::Op::kSplit, 0, -1, -1});
+            int it = iteration(loop);
+            if (tooBig_) return {0, 0};
+            prog_.insts[loop].out = n.greedy ? it : next;
+            prog_.insts[loop].out1 = n.greedy ? next : it;
+            c = loop;
+            if (pairMode) e = n.greedy ? Add({Inst::Op::kSplit, 0, it, ifEmpty}) : Add({Inst::Op::kSplit, 0, ifEmpty, it});
+        } else {
+            for (int i = n.min; i < n.max && !tooBig_; ++i) {
+                int it = iteration(c);
+                if (pairMode && i + 1 == n.max) {
+                    e = n.greedy ? Add({Inst::Op::kSplit, 0, it, ifEmpty}) : Add({Inst::Op::kSplit, 0, ifEmpty, it});
+                }
+                c = n.greedy ? Add({Inst::Op::kSplit, 0, it, next}) : Add({Inst::Op::kSplit, 0, next, it});
+            }
+        }
+        for (int i = 0; i < n.min && !tooBig_; ++i) {
+            if (pairMode) e = EmitIterationPair(child, e, c);
+            c = EmitIteration(child, c);
+        }
+        return {e, c};
     }
 
     Program& prog_;
     bool ignoreCase_;
     bool tooBig_ = false;
+    int failPc_ = -1;
 };
-
-// Can n match the empty text? (Assertions count as empty.)
-bool CanBeEmpty(const Node& n) {
-    switch (n.kind) {
-        case Node::Kind::kEmpty: case Node::Kind::kAssert: return true;
-        case Node::Kind::kSet: return false;
-        case Node::Kind::kConcat:
-            for (const auto& c : n.children) {
-                if (!CanBeEmpty(*c)) return false;
-            }
-            return true;
-        case Node::Kind::kAlternate:
-            for (const auto& c : n.children) {
-                if (CanBeEmpty(*c)) return true;
-            }
-            return false;
-        case Node::Kind::kGroup: return CanBeEmpty(*n.children[0]);
-        case Node::Kind::kRepeat: return n.min == 0 || CanBeEmpty(*n.children[0]);
-    }
-    return true;
-}
 
 // ASCII literal the pattern must begin with: the leading single characters
 // of the top-level sequence.
