@@ -31,6 +31,20 @@ const DoubleByteIndexOfValues& ValuesOfDoubleBytes() {
     return values;
 }
 
+// For each Unicode value below 0x10000, the double-byte code index that
+// maps to it, or -1 (first code wins when two map to one value).
+const std::vector<int32_t>& CodesByValue() {
+    static const std::vector<int32_t> codes = [] {
+        std::vector<int32_t> v(0x10000, -1);
+        const uint16_t* t = DoubleByteToUnicode();
+        for (int i = 0; i < kDoubleByteCount; ++i) {
+            if (t[i] && v[t[i]] < 0) v[t[i]] = i;
+        }
+        return v;
+    }();
+    return codes;
+}
+
 // Codes in the table whose Unicode value lies in set (for uniformity tests).
 size_t CountDoubleBytesIn(const CharSet& set) {
     const auto& v = ValuesOfDoubleBytes();
@@ -286,16 +300,13 @@ std::string LiteralPrefix(const Node& root) {
 }
 
 // Splits all characters into classes with the same membership in every set.
+// One-byte characters: by signature. Double-byte codes: by refinement, one
+// mixed set at a time, over plain arrays (no per-code signatures).
 bool BuildClasses(const std::vector<CharSet>& sets, Program& prog) {
     const size_t k = sets.size();
     const size_t words = (k + 63) / 64;
     std::map<std::vector<uint64_t>, int> ids;
-    std::vector<std::vector<uint64_t>> signatures;
-    auto classOf = [&](const std::vector<uint64_t>& sig) {
-        auto [it, inserted] = ids.emplace(sig, static_cast<int>(signatures.size()));
-        if (inserted) signatures.push_back(sig);
-        return it->second;
-    };
+    std::vector<uint32_t> representative;  // a Unicode value of each class
     std::vector<uint64_t> sig(words);
     for (int b = 0; b < 256; ++b) {
         std::fill(sig.begin(), sig.end(), 0);
@@ -303,45 +314,77 @@ bool BuildClasses(const std::vector<CharSet>& sets, Program& prog) {
         for (size_t i = 0; i < k; ++i) {
             if (sets[i].Contains(u)) sig[i / 64] |= uint64_t{1} << (i % 64);
         }
-        prog.byteClass[b] = static_cast<uint16_t>(classOf(sig));
+        auto [it, inserted] = ids.emplace(sig, static_cast<int>(representative.size()));
+        if (inserted) representative.push_back(u);
+        prog.byteClass[b] = static_cast<uint16_t>(it->second);
     }
-    // Double-byte codes: a set either holds all of them, none, or some.
     const size_t total = ValuesOfDoubleBytes().sorted.size() + ValuesOfDoubleBytes().unmapped;
-    std::vector<uint64_t> uniform(words, 0);
     std::vector<size_t> mixed;
     for (size_t i = 0; i < k; ++i) {
         size_t count = CountDoubleBytesIn(sets[i]);
-        if (count == total) uniform[i / 64] |= uint64_t{1} << (i % 64);
-        else if (count != 0) mixed.push_back(i);
+        if (count != total && count != 0) mixed.push_back(i);
     }
+    const uint16_t* table = DoubleByteToUnicode();
+    auto valueOf = [&](int code) -> uint32_t { return table[code] ? table[code] : 0xFFFD; };
+    const int firstDouble = static_cast<int>(representative.size());
     if (mixed.empty()) {
-        prog.doubleByteUniformClass = static_cast<uint16_t>(classOf(uniform));
+        // Every double-byte code behaves alike; any mapped one represents them.
+        int code = 0;
+        while (!table[code]) ++code;
+        prog.doubleByteUniformClass = static_cast<uint16_t>(firstDouble);
+        representative.push_back(table[code]);
     } else {
-        const uint16_t* table = DoubleByteToUnicode();
+        std::vector<int> cls(kDoubleByteCount, 0);  // local class ids, refined per set
+        int classes = 1;
+        std::vector<uint8_t> in(kDoubleByteCount);
+        const std::vector<int32_t>& byValue = CodesByValue();
+        std::vector<int> split;
+        for (size_t i : mixed) {
+            std::fill(in.begin(), in.end(), 0);
+            for (const auto& r : sets[i].Ranges()) {
+                for (uint32_t u = r.first; u <= r.second && u <= 0xFFFF; ++u) {
+                    if (byValue[u] >= 0) in[byValue[u]] = 1;
+                }
+            }
+            if (sets[i].Contains(0xFFFD)) {
+                for (int code = 0; code < kDoubleByteCount; ++code) {
+                    if (!table[code]) in[code] = 1;
+                }
+            }
+            // Codes of one class that are in the set move to a new class.
+            split.assign(classes, -1);
+            for (int code = 0; code < kDoubleByteCount; ++code) {
+                if (!in[code]) continue;
+                int& target = split[cls[code]];
+                if (target < 0) target = classes++;
+                cls[code] = target;
+            }
+            if (firstDouble + classes > 65535) return false;
+        }
+        // Classes that lost every code to their splits stay unused; compact.
+        std::vector<int> final(classes, -1);
         prog.doubleByteClass.assign(kDoubleByteCount, 0);
         for (int code = 0; code < kDoubleByteCount; ++code) {
             if (!IsTrail(static_cast<unsigned char>(0x40 + code % kTrailCount))) continue;
-            sig = uniform;
-            uint32_t u = table[code] ? table[code] : 0xFFFD;
-            for (size_t i : mixed) {
-                if (sets[i].Contains(u)) sig[i / 64] |= uint64_t{1} << (i % 64);
+            int& f = final[cls[code]];
+            if (f < 0) {
+                f = static_cast<int>(representative.size());
+                representative.push_back(valueOf(code));
             }
-            prog.doubleByteClass[code] = static_cast<uint16_t>(classOf(sig));
-            if (signatures.size() > 65535) return false;
+            prog.doubleByteClass[code] = static_cast<uint16_t>(f);
         }
+        prog.doubleByteUniformClass = prog.doubleByteClass[0];
     }
-    prog.classCount = static_cast<int>(signatures.size());
+    prog.classCount = static_cast<int>(representative.size());
     prog.setCount = static_cast<int>(k);
-    prog.member.assign(k * signatures.size(), 0);
-    for (size_t c = 0; c < signatures.size(); ++c) {
+    prog.member.assign(k * representative.size(), 0);
+    for (size_t c = 0; c < representative.size(); ++c) {
         for (size_t i = 0; i < k; ++i) {
-            prog.member[i * signatures.size() + c] = (signatures[c][i / 64] >> (i % 64)) & 1;
+            prog.member[i * representative.size() + c] = sets[i].Contains(representative[c]);
         }
     }
-    // Word and line-break facts per class, for \b \B ^ $. Both hold only
-    // ASCII characters, which always have a class of their own byte.
-    prog.isWordClass.assign(signatures.size(), 0);
-    prog.isLineBreakClass.assign(signatures.size(), 0);
+    prog.isWordClass.assign(representative.size(), 0);
+    prog.isLineBreakClass.assign(representative.size(), 0);
     return true;
 }
 
