@@ -67,6 +67,8 @@ struct Regex::Scratch {
     std::vector<int> work;
     std::vector<Job> stack;
     std::vector<uint64_t> visited;
+    // Per lazy gap: the position ranges its scans passed through, sorted.
+    std::vector<std::vector<std::pair<size_t, size_t>>> gapSpans;
 };
 
 struct Regex::Dfa {
@@ -188,6 +190,49 @@ void Regex::PrepareBacktracker() {
             if (!prog.Member(loop.arg, c)) gap.stopClass[c] = 1;
         }
         for (int b = 0; b < 256; ++b) gap.stopByte[b] = gap.stopClass[prog.byteClass[b]];
+        // The exit's literal: consuming single characters after empty steps.
+        for (int q = in.out; q >= 0 && gap.literal.size() < 16;) {
+            const Inst& e = prog.insts[q];
+            if (e.op == Inst::Op::kSave || e.op == Inst::Op::kJmp || e.op == Inst::Op::kReset) {
+                q = e.out;
+            } else if (e.op == Inst::Op::kConsume && prog.setLiteral[e.arg] >= 0) {
+                gap.literal.push_back(static_cast<char>(prog.setLiteral[e.arg]));
+                q = e.out;
+            } else {
+                break;
+            }
+        }
+        int best = 1000;
+        for (size_t i = 0; i < gap.literal.size(); ++i) {
+            unsigned char c = static_cast<unsigned char>(gap.literal[i]);
+            if (prog.prefixIgnoreCase && IsAsciiLetter(c)) continue;
+            if (ByteFrequency(c) < best) {
+                best = ByteFrequency(c);
+                gap.anchor = static_cast<int>(i);
+            }
+        }
+        // Only ASCII bytes may stop the loop, at most two of them.
+        bool asciiOnly = true;
+        for (int b = 0x80; b < 256; ++b) {
+            if (!prog.Member(loop.arg, prog.byteClass[b])) asciiOnly = false;
+        }
+        if (prog.doubleByteClass.empty()) {
+            if (!prog.Member(loop.arg, prog.doubleByteUniformClass)) asciiOnly = false;
+        } else {
+            for (int code = 0; code < kDoubleByteCount && asciiOnly; ++code) {
+                if (IsTrail(static_cast<unsigned char>(0x40 + code % kTrailCount)) &&
+                    !prog.Member(loop.arg, prog.doubleByteClass[code])) {
+                    asciiOnly = false;
+                }
+            }
+        }
+        for (int b = 0; b < 0x80; ++b) {
+            if (!prog.Member(loop.arg, prog.byteClass[b])) gap.blockBytes.push_back(static_cast<unsigned char>(b));
+        }
+        if (!asciiOnly || gap.blockBytes.size() > 2) gap.anchor = -1;
+        for (unsigned char b : gap.blockBytes) {
+            if (b >= 0x40) gap.anchor = -1;  // could be a trail byte: not a stop
+        }
         gapIndex_[pc] = static_cast<int>(gaps_.size());
         gaps_.push_back(std::move(gap));
     }
@@ -499,6 +544,46 @@ Regex::Outcome Regex::FindBacktrack(std::string_view subject, size_t from, size_
     long long steps = 0;
     const bool counted = !trustEnd;
     auto gapStop = [&](const Gap& g, size_t p) {
+        if (g.anchor >= 0) {
+            // The loop cannot pass a blocking byte; those are below 0x40, so
+            // never trail bytes, and where one is found a character begins.
+            size_t blockAt = end;
+            for (unsigned char b : g.blockBytes) {
+                if (const void* h = std::memchr(s + p, b, blockAt - p)) {
+                    blockAt = static_cast<size_t>(static_cast<const unsigned char*>(h) - s);
+                }
+            }
+            const size_t a = static_cast<size_t>(g.anchor), m = g.literal.size();
+            const unsigned char anchor = static_cast<unsigned char>(g.literal[a]);
+            size_t known = p;  // a character boundary
+            size_t pos = p + a;
+            const size_t searchEnd = std::min(n, blockAt + a);
+            while (pos < searchEnd) {
+                const void* h = std::memchr(s + pos, anchor, searchEnd - pos);
+                if (!h) break;
+                size_t hit = static_cast<size_t>(static_cast<const unsigned char*>(h) - s);
+                size_t c = hit - a;
+                bool same = c + m <= n;
+                for (size_t i = 0; same && i < m; ++i) {
+                    unsigned char x = s[c + i], y = static_cast<unsigned char>(g.literal[i]);
+                    same = x == y || (prog.prefixIgnoreCase && IsAsciiLetter(y) && (x | 0x20) == (y | 0x20));
+                }
+                if (same) {
+                    if (s[c] < 0x40) return c;
+                    size_t r = c;
+                    while (r > known && s[r - 1] >= 0x40) --r;
+                    while (r < c) {
+                        size_t len = CharLength(s, r, n);
+                        if (r + len > c) break;
+                        r += len;
+                    }
+                    known = r;
+                    if (r == c) return c;
+                }
+                pos = hit + 1;
+            }
+            return blockAt;
+        }
         while (p < end) {
             unsigned char b = s[p];
             if (b < 0x81) {
@@ -511,6 +596,22 @@ Regex::Outcome Regex::FindBacktrack(std::string_view subject, size_t from, size_
             p += len;
         }
         return p;
+    };
+    sc.gapSpans.resize(gaps_.size());
+    for (auto& spans : sc.gapSpans) spans.clear();
+    // True when a scan of gap g already passed through p (so p leads to the
+    // stop of that scan, which was explored then).
+    auto passedThrough = [&](int g, size_t p) {
+        const auto& spans = sc.gapSpans[g];
+        auto it = std::upper_bound(spans.begin(), spans.end(), std::make_pair(p, kNpos));
+        if (it == spans.begin()) return false;
+        --it;
+        return p >= it->first && p < it->second;
+    };
+    auto addSpan = [&](int g, size_t lo, size_t hi) {
+        auto& spans = sc.gapSpans[g];
+        auto it = std::upper_bound(spans.begin(), spans.end(), std::make_pair(lo, kNpos));
+        spans.insert(it, {lo, hi});
     };
     auto visit = [&](int row, size_t p) {  // true when (row, p) was new
         size_t bit = (p - from) * joins + static_cast<size_t>(row);
@@ -539,15 +640,17 @@ Regex::Outcome Regex::FindBacktrack(std::string_view subject, size_t from, size_
                 const int row = joinSlot_[pc];
                 if (row >= 0 && !visit(row, p)) break;
                 const Inst& in = prog.insts[pc];
-                if (gapIndex_[pc] >= 0) {
+                if (const int g = gapIndex_[pc]; g >= 0) {
                     // Positions before the stop only pass through the loop:
-                    // their exits fail on the first character. Mark them and
-                    // go straight to the stop.
-                    size_t r = gapStop(gaps_[gapIndex_[pc]], p);
+                    // their exits fail on the first character. Go straight to
+                    // the stop, and remember the span so that a later arrival
+                    // inside it is known to lead there too.
+                    if (passedThrough(g, p)) break;
+                    size_t r = gapStop(gaps_[g], p);
                     if (r > p) {
                         steps += static_cast<long long>((r - p) / 16);
                         if (r > furthest) furthest = r;
-                        for (size_t q = p + 1; q < r; ++q) visit(row, q);
+                        addSpan(g, p, r);
                         p = r;
                         continue;
                     }

@@ -93,6 +93,12 @@ private:
         std::vector<uint8_t> stopClass;  // per class: the exit may start here,
                                          // or the loop cannot go on
         uint8_t stopByte[256] = {};      // the same for one-byte characters
+        // Fast form, when the exit must begin with an ASCII literal and the
+        // loop is stopped only by at most two ASCII bytes: memchr for the
+        // literal's rarest byte and for the stopping bytes.
+        std::string literal;
+        int anchor = -1;
+        std::vector<unsigned char> blockBytes;
     };
     void PrepareBacktracker();
 
