@@ -99,6 +99,10 @@ TEST(RegexEngine, GbkCharacters) {
         {"[\\u4e00-\\u9fa5]+", "ab" + zhong + wen + "c", "g", "\xD6\xD0\xCE\xC4;"},
         {"[\xD2\xBB-\xFD\x9B]+", "x" + zhong + "y", "g", "\xD6\xD0;"},
         {"\xD6\xD0(.)", zhong + wen + zhong, "g", "\xD6\xD0\xCE\xC4{\xCE\xC4};"},
+        // A lazy gap skips ahead to its exit's literal; "_" (5F) is also a
+        // trail byte, and 81 5F is one character, not an exit.
+        {"a[\\s\\S]*?_b", std::string("a\x81_b_b"), "g", "a\x81_b_b;"},
+        {"a(.*?)@x", std::string("a\x81@x\n@x a\x81@x@x"), "g", "a\x81@x@x{\x81@x};"},
         // Fullwidth and Greek letters fold with ignore case.
         {"\xA3\xE1", "\xA3\xC1", "ig", "\xA3\xC1;"},
         {"\xA6\xC1", "\xA6\xA1", "ig", "\xA6\xA1;"},

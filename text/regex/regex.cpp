@@ -349,9 +349,15 @@ long long Regex::DfaEnd(std::string_view subject, size_t from) {
     const bool usePrefix = prefixAnchor_ >= 0;
     int state = d.start;
     long long lastEnd = d.isMatch[state] ? static_cast<long long>(from) : -1;
+    // Local copies: the compiler cannot keep the vectors' data in registers
+    // across the stores of the loop. Refreshed whenever a state is added.
+    const int32_t* trans = d.trans.data();
+    const uint8_t* isMatch = d.isMatch.data();
+    const uint16_t* byteClass = prog.byteClass;
+    const int start = d.start;
     size_t p = from;
     while (p < n) {
-        if (state == d.start && usePrefix) {
+        if (state == start && usePrefix) {
             size_t q = NextCandidate(s, n, p);
             if (q == kNpos) break;
             p = q;
@@ -360,12 +366,12 @@ long long Regex::DfaEnd(std::string_view subject, size_t from) {
         int cls;
         unsigned char b = s[p];
         if (b < 0x81) {
-            cls = prog.byteClass[b];
+            cls = byteClass[b];
             len = 1;
         } else {
             cls = prog.ClassAt(s, p, n, len);
         }
-        int next = d.trans[static_cast<size_t>(state) * classes + cls];
+        int next = trans[static_cast<size_t>(state) * classes + cls];
         if (next == -2) {
             d.seen.Clear();
             d.list.clear();
@@ -380,11 +386,13 @@ long long Regex::DfaEnd(std::string_view subject, size_t from) {
                 return -2;
             }
             d.trans[static_cast<size_t>(state) * classes + cls] = next;
+            trans = d.trans.data();
+            isMatch = d.isMatch.data();
         }
         if (next < 0) break;
         state = next;
         p += len;
-        if (d.isMatch[state]) lastEnd = static_cast<long long>(p);
+        if (isMatch[state]) lastEnd = static_cast<long long>(p);
     }
     return lastEnd;
 }
@@ -720,7 +728,7 @@ bool Regex::Find(std::string_view subject, size_t from, size_t hint, int* slots,
     if (dfa_ && strategy == Strategy::kAuto && specBudget_ > 0) {
         size_t c = prefixAnchor_ >= 0 ? NextCandidate(s, n, from) : from;
         if (c == kNpos) return false;
-        size_t end = std::min(n, c + maxWidth - 1);
+        size_t end = std::min({n, c + maxWidth - 1, c + kSpeculativeWindow});
         Outcome o = FindBacktrack(subject, c, end, slots, false);
         if (o == Outcome::kFound) return true;
         if (o == Outcome::kNone && end == n) return false;

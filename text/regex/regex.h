@@ -37,6 +37,10 @@
 namespace sorvix::regex {
 
 inline constexpr size_t kBacktrackBudgetBits = size_t{32} << 20;  // 4 MB of visited bits
+// Window of the speculative backtracker: a result entry is far smaller; a
+// search that runs past it (no match ahead, as on a page of unclosed
+// openings) is answered by the DFA, which is faster there.
+inline constexpr size_t kSpeculativeWindow = size_t{64} << 10;
 inline constexpr size_t kDfaMaxStates = 4096;
 inline constexpr size_t kDfaMaxTransitions = size_t{2} << 20;  // 8 MB of transitions
 
