@@ -51,6 +51,9 @@ struct Flow {
     SearchFlow flow{view, net, TestConfig()};
     std::atomic<int> jobs{0};
 
+    // A failed assertion must not leave a worker waiting on a held page.
+    ~Flow() { net.Release(); }
+
     // Replaces the site routines by a counter (for the click decisions).
     void CountJobsOnly() {
         flow.SetSearchJob([this](AppView&, SiteNet&, const Config&, const CancelToken&, SiteCodeStore&) { ++jobs; });
