@@ -19,22 +19,21 @@
 #include <vector>
 
 #include "app/core/app_view.h"
+#include "app/core/result_table.h"
 
 namespace sorvix {
 
 class RecordingAppView : public AppView {
 public:
     // GBK start-up texts of the two labels.
-    static constexpr std::string_view kNoOperation =
-        "\xD4\xDD\xCA\xB1\xC3\xBB\xD3\xD0\xC8\xCE\xBA\xCE\xB2\xD9\xD7\xF7";   // 暂时没有任何操作
-    static constexpr std::string_view kNoDataAtStart =
-        "\xD4\xDD\xCA\xB1\xC3\xBB\xD3\xD0\xC8\xCE\xBA\xCE\xCA\xFD\xBE\xDD";   // 暂时没有任何数据
+    static constexpr std::string_view kNoOperation = kStartOperationText;   // 暂时没有任何操作
+    static constexpr std::string_view kNoDataAtStart = kStartDataText;      // 暂时没有任何数据
 
     RecordingAppView() {
         labels_[StatusLabel::Operation] = Text(kNoOperation);
         labels_[StatusLabel::Data] = Text(kNoDataAtStart);
         boxes_[EditBox::Keyword] = "";
-        boxes_[EditBox::Page] = "1";
+        boxes_[EditBox::Page] = Text(kStartPageText);
         for (int i = 0; i <= kSourceCount; ++i) options_[i] = false;
         visible_[PagingControl::PreviousButton] = false;
         visible_[PagingControl::NextButton] = false;

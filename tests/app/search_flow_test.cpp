@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "app/core/recording_app_view.h"
+#include "app/core/result_table.h"
 #include "app/core/search_flow.h"
 #include "sites/site_search.h"
 #include "tests/sites/site_test_support.h"
@@ -61,9 +62,20 @@ struct Flow {
 };
 
 TEST(SearchFlow, StartState) {
+    const char* headings[] = {"序号", "文件名称", "收录时间", "文件大小", "文件数量", "磁力链接", "文件类型", "网盘类型"};
+    const int widths[] = {40, 280, 100, 100, 80, 0, 80, 80};
+    for (int column = 0; column < kColumnCount; ++column) {
+        EXPECT_EQ(kResultColumns[column].heading, G(headings[column])) << column + 1;
+        EXPECT_EQ(kResultColumns[column].width, widths[column]) << column + 1;
+    }
+    EXPECT_EQ(kResultColumns[kLinkColumn - 1].width, 0);   // the link column is not seen
+
     RecordingAppView view;
+    EXPECT_EQ(view.RowCount(), 0);
     EXPECT_EQ(view.Label(StatusLabel::Operation), G("暂时没有任何操作"));
     EXPECT_EQ(view.Label(StatusLabel::Data), G("暂时没有任何数据"));
+    EXPECT_EQ(view.Label(StatusLabel::Operation), kStartOperationText);
+    EXPECT_EQ(view.Label(StatusLabel::Data), kStartDataText);
     EXPECT_EQ(view.BoxText(EditBox::Page), "1");
     EXPECT_TRUE(view.CheckedOptions().empty());
     FakeSiteNet net;
