@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <condition_variable>
+#include <mutex>
 #include <chrono>
 #include <thread>
 
@@ -285,6 +287,51 @@ TEST(SearchFlow, NextPageSupersedesARunningDiskSearch) {
     ASSERT_EQ(f.view.RowCount(), 1);
     EXPECT_EQ(f.view.Cell(1, 6), "http://new.test/1");
     EXPECT_EQ(f.view.BoxText(EditBox::Page), "2");
+}
+
+TEST(SearchFlow, WritesOfASupersededSearchAreDroppedEvenBetweenCheckpoints) {
+    // A job that ignores its token: everything it writes after being
+    // superseded must still be dropped, including its notice.
+    Flow f;
+    std::mutex mutex;
+    std::condition_variable cv;
+    bool firstWaiting = false;
+    bool letFirstGo = false;
+    std::atomic<int> runs{0};
+    f.flow.SetSearchJob([&](AppView& view, SiteNet&, const Config&, const CancelToken&, SiteCodeStore&) {
+        const int run = ++runs;
+        if (run == 1) {
+            view.SetLabel(StatusLabel::Operation, "first");
+            std::unique_lock<std::mutex> lock(mutex);
+            firstWaiting = true;
+            cv.notify_all();
+            cv.wait(lock, [&] { return letFirstGo; });
+        }
+        const std::string name = run == 1 ? "first" : "second";
+        const int row = view.AppendRow();
+        view.SetCell(row, 2, name);
+        view.SetLabel(StatusLabel::Operation, name);
+        ShowNotice(view, name);
+    });
+    f.view.TypeKeyword("k");
+    f.flow.OnClick({ClickTarget::SearchButton});
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        cv.wait(lock, [&] { return firstWaiting; });
+    }
+    f.flow.OnClick({ClickTarget::SearchButton});
+    ASSERT_TRUE(Eventually([&] { return f.view.Messages().size() == 1; }));
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        letFirstGo = true;
+        cv.notify_all();
+    }
+    f.flow.WaitIdle();
+    ASSERT_EQ(f.view.RowCount(), 1);
+    EXPECT_EQ(f.view.Cell(1, 2), "second");
+    EXPECT_EQ(f.view.Label(StatusLabel::Operation), "second");
+    ASSERT_EQ(f.view.Messages().size(), 1u);
+    EXPECT_EQ(f.view.Messages()[0].text, "second");
 }
 
 TEST(SearchFlow, ManyQuickSearchesLeaveOnlyTheLastOnesRows) {
