@@ -13,6 +13,12 @@ Clock::time_point DeadlineFrom(const NetConfig& config) {
 
 NetStatus ReadBody(TransportRequest& request, std::size_t blockSize, const NetConfig& config,
                    Clock::time_point deadline, std::string& body) {
+    // An announced length over the ceiling is refused before any reading.
+    std::optional<std::string> length = request.ContentLength();
+    long long announced = length ? ParseDecimal(*length, static_cast<long long>(1) << 50) : -1;
+    if (announced >= 0 && static_cast<unsigned long long>(announced) > config.maxBodyBytes) {
+        return NetStatus::TooLarge;
+    }
     std::vector<char> block(blockSize);
     for (;;) {
         if (Clock::now() >= deadline) return NetStatus::TimedOut;
@@ -24,11 +30,8 @@ NetStatus ReadBody(TransportRequest& request, std::size_t blockSize, const NetCo
     }
     // A connection closed before the announced length looks like a normal end
     // to the platform's reader; only the length tells the two apart.
-    if (std::optional<std::string> length = request.ContentLength()) {
-        long long expected = ParseDecimal(*length, static_cast<long long>(1) << 50);
-        if (expected >= 0 && body.size() < static_cast<unsigned long long>(expected)) {
-            return NetStatus::ReadFailed;
-        }
+    if (announced >= 0 && body.size() < static_cast<unsigned long long>(announced)) {
+        return NetStatus::ReadFailed;
     }
     return NetStatus::Ok;
 }

@@ -13,6 +13,10 @@
 // deadline between reads. The platform never follows redirects itself (it
 // follows a redirect loop for ever): request_chain.cpp does. Closing a handle
 // from another thread does not unblock a blocked call; nothing relies on that.
+// Hazard: closing a request whose announced content is not read yet makes the
+// platform read the rest away first (as fast as the server sends it), so an
+// answer dropped at the size ceiling still costs its whole transfer; an
+// announced length over the ceiling is therefore refused before reading.
 #include <windows.h>
 #include <wininet.h>
 
@@ -81,16 +85,25 @@ public:
     }
 
     ReadResult Read(char* buffer, std::size_t max) override {
-        DWORD available = 0;
-        if (!InternetQueryDataAvailable(request_.Get(), &available, 0, 0)) {
-            return {0, NetStatus::ReadFailed};
+        // Ask how much is there only when the last answer is used up: a read
+        // of at most that much returns at once, and the query halves the
+        // calls on a large body.
+        if (available_ == 0) {
+            DWORD available = 0;
+            if (!InternetQueryDataAvailable(request_.Get(), &available, 0, 0)) {
+                return {0, NetStatus::ReadFailed};
+            }
+            if (available == 0) return {0, NetStatus::Ok};
+            available_ = available;
         }
-        if (available == 0) return {0, NetStatus::Ok};
-        DWORD want = static_cast<DWORD>(std::min<std::size_t>(available, max));
+        DWORD want = static_cast<DWORD>(std::min<std::size_t>(available_, max));
         DWORD got = 0;
         if (!InternetReadFile(request_.Get(), buffer, want, &got)) {
             return {0, NetStatus::ReadFailed};
         }
+        // A zero read while data was announced means the stream ended early.
+        if (got == 0) return {0, NetStatus::ReadFailed};
+        available_ -= got;
         return {got, NetStatus::Ok};
     }
 
@@ -104,6 +117,7 @@ public:
 
 private:
     InternetHandle request_;
+    DWORD available_ = 0;  // bytes announced by the last query, not yet read
 };
 
 class WinConnection final : public TransportConnection {

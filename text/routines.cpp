@@ -50,12 +50,12 @@ public:
     Pattern(std::string_view sought, bool ignoreCase) : sought_(sought), ignoreCase_(ignoreCase) {
         if (!ignoreCase_) return;
         lowered_.assign(sought.begin(), sought.end());
-        fold_.assign(sought.size(), false);
+        fold_.assign(sought.size(), '\0');
         for (size_t i = 0; i < sought.size();) {
             size_t len = GbkCharLength(sought, i);
             if (len == 1 && IsAsciiLetter(static_cast<unsigned char>(sought[i]))) {
                 lowered_[i] = static_cast<char>(LowerAscii(static_cast<unsigned char>(sought[i])));
-                fold_[i] = true;
+                fold_[i] = '\1';
             }
             i += len;
         }
@@ -112,7 +112,7 @@ private:
     std::string_view sought_;
     bool ignoreCase_;
     std::string lowered_;
-    std::vector<bool> fold_;
+    std::string fold_;  // '\1' where the byte is folded; short markers stay inline
 };
 
 // First occurrence at or after from that starts on a character boundary.
@@ -161,6 +161,23 @@ int Find(std::string_view text, std::string_view sought, int start, bool ignoreC
     size_t pos = FindOnBoundary(text, pattern, from, boundary);
     if (pos == std::string_view::npos || pos >= static_cast<size_t>(INT_MAX)) return -1;
     return static_cast<int>(pos) + 1;
+}
+
+// Walks every occurrence forward (a backward search could not tell trail
+// bytes from characters without a forward walk anyway).
+int FindLast(std::string_view text, std::string_view sought, bool ignoreCase) {
+    if (sought.empty()) return -1;
+    Pattern pattern(sought, ignoreCase);
+    BoundaryTracker boundary(text);
+    size_t last = std::string_view::npos;
+    for (size_t from = 0;;) {
+        size_t pos = FindOnBoundary(text, pattern, from, boundary);
+        if (pos == std::string_view::npos) break;
+        last = pos;
+        from = pos + 1;
+    }
+    if (last == std::string_view::npos || last >= static_cast<size_t>(INT_MAX)) return -1;
+    return static_cast<int>(last) + 1;
 }
 
 // A start below 1 acts as 1; a length of 0 or less gives the empty text.
@@ -305,8 +322,15 @@ Text ToHexText(long long value) {
 
 Text TextBetween(std::string_view text, std::string_view startMarker, std::string_view endMarker,
                  int start, bool caseSensitive) {
-    Text startText = Replace(startMarker, kQuoteMarker, "\"");
-    Text endText = Replace(endMarker, kQuoteMarker, "\"");
+    // Markers without the quote marker (nearly all) are used as they are.
+    Text startCopy, endCopy;
+    auto unquote = [](std::string_view marker, Text& copy) -> std::string_view {
+        if (marker.find(kQuoteMarker) == std::string_view::npos) return marker;
+        copy = Replace(marker, kQuoteMarker, "\"");
+        return copy;
+    };
+    const std::string_view startText = unquote(startMarker, startCopy);
+    const std::string_view endText = unquote(endMarker, endCopy);
     int found = Find(text, startText, start, !caseSensitive);
     if (found < 0) return {};
     int contentStart = found + static_cast<int>(startText.size());

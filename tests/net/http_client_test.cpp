@@ -14,6 +14,7 @@
 
 #include <chrono>
 #include <optional>
+#include <thread>
 
 #include "loopback_server.h"
 #include "net/fetch_page.h"
@@ -355,8 +356,9 @@ void RunFaults(Call call) {
         auto [body, status] = call(url);
         auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
                       std::chrono::steady_clock::now() - start).count();
-        // Deadline 2.5 s plus one receive time-out of slack.
-        EXPECT_LT(ms, 4000);
+        // Deadline 2.5 s plus slack for a busy machine; a hang would take the
+        // drip's 18 s or for ever.
+        EXPECT_LT(ms, 5000);
         EXPECT_EQ(status, f.status) << NetStatusName(status);
         if (f.partialBodyAllowed) {
             EXPECT_EQ(body, std::string(body.size(), 'b'));
@@ -433,29 +435,119 @@ TEST(HttpClientWire, PlatformCookiesOnlyWhenTheCallerCarriesNone) {
     EXPECT_EQ(seen[1].headerLines.back(), "Cookie: pc=1");
 }
 
-TEST(BigBodies, TwentyMegabytesArriveWholeAndTheCeilingHolds) {
-    std::string big(20 * 1024 * 1024, '\0');
-    for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>('a' + (i * 7 + i / 4096) % 26);
+TEST(Concurrency, SimultaneousCallsShareNothingButThePageSession) {
+    // The first fetches of the process race to open the page session; the
+    // request routine's calls keep everything to themselves.
+    LoopbackServer server;
+    for (int i = 0; i < 8; ++i) {
+        std::string n = std::to_string(i);
+        server.Route("/t" + n, MakeResponse(200, "OK", {"Set-Cookie: t" + n + "=" + n + "; Path=/t" + n},
+                                            "body" + n));
+    }
+    std::vector<std::string> pages(8), answers(8), cookies(8);
+    std::vector<std::thread> threads;
+    for (int i = 0; i < 8; ++i) {
+        threads.emplace_back([&, i] {
+            std::string path = server.Base() + "/t" + std::to_string(i);
+            pages[i] = fetchPage(path, ShortLimits());
+            HttpClient client(ShortLimits());
+            cookies[i] = "";
+            answers[i] = client.Request(path, 0, "", &cookies[i]);
+        });
+    }
+    for (std::thread& t : threads) t.join();
+    for (int i = 0; i < 8; ++i) {
+        std::string n = std::to_string(i);
+        EXPECT_EQ(pages[i], "body" + n);
+        EXPECT_EQ(answers[i], "body" + n);
+        EXPECT_EQ(cookies[i], "t" + n + "=" + n);
+    }
+}
+
+TEST(DefaultLimits, CallsWithoutAConfigUseTheProcessDefaults) {
+    const NetConfig saved = DefaultNetConfig();
+    EXPECT_EQ(saved.connectTimeoutMs, 15000);
+    EXPECT_EQ(saved.sendTimeoutMs, 30000);
+    EXPECT_EQ(saved.receiveTimeoutMs, 30000);
+    SetDefaultNetConfig(ShortLimits());
+    LoopbackServer server;
+    CannedResponse never = MakeResponse(200, "OK", {}, "x");
+    never.fault = Fault::NeverAnswer;
+    server.Route("/never", never);
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(fetchPage(server.Base() + "/never"), "");
+    EXPECT_EQ(HttpClient().Request(server.Base() + "/never"), "");
+    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                  std::chrono::steady_clock::now() - start).count();
+    SetDefaultNetConfig(saved);
+    EXPECT_LT(ms, 10000);
+}
+
+std::string BigBody(std::size_t size) {
+    std::string big(size, '\0');
+    for (std::size_t i = 0; i < big.size(); ++i) {
+        big[i] = static_cast<char>('a' + (i * 7 + i / 4096) % 26);
+    }
+    return big;
+}
+
+TEST(BigBodies, TwentyMegabytesArriveWhole) {
+    const std::string big = BigBody(20 * 1024 * 1024);
     LoopbackServer server;
     server.Route("/big", MakeResponse(200, "OK", {}, big));
     NetConfig roomy = ShortLimits();
-    roomy.overallDeadlineMs = 30000;
+    roomy.receiveTimeoutMs = 10000;
+    roomy.overallDeadlineMs = 60000;
 
     NetStatus status;
-    EXPECT_TRUE(fetchPage(server.Base() + "/big", roomy, &status) == big);
-    EXPECT_EQ(status, NetStatus::Ok);
+    Bytes got = fetchPage(server.Base() + "/big", roomy, &status);
+    EXPECT_EQ(status, NetStatus::Ok) << NetStatusName(status);
+    EXPECT_EQ(got.size(), big.size());
+    EXPECT_TRUE(got == big);
 
-    HttpClient client(roomy);
-    EXPECT_TRUE(client.Request(server.Base() + "/big") == big);
-    EXPECT_EQ(client.lastStatus(), NetStatus::Ok);
+}
 
-    NetConfig small = roomy;
+TEST(BigBodies, TheSizeCeilingDropsTheAnswer) {
+    // 3 MB against a 1 MB ceiling, announced and not announced. (Kept small:
+    // on closing a request with unread announced content the platform reads
+    // the rest away first.)
+    const std::string big = BigBody(3 * 1024 * 1024);
+    LoopbackServer server;
+    server.Route("/sized", MakeResponse(200, "OK", {}, big));
+    server.Route("/unsized", MakeResponse(200, "OK", {}, big, false));
+    NetConfig small = ShortLimits();
+    small.overallDeadlineMs = 20000;
     small.maxBodyBytes = 1024 * 1024;
-    EXPECT_EQ(fetchPage(server.Base() + "/big", small, &status), "");
-    EXPECT_EQ(status, NetStatus::TooLarge);
-    HttpClient limited(small);
-    EXPECT_EQ(limited.Request(server.Base() + "/big"), "");
-    EXPECT_EQ(limited.lastStatus(), NetStatus::TooLarge);
+    for (const char* path : {"/sized", "/unsized"}) {
+        SCOPED_TRACE(path);
+        NetStatus status;
+        EXPECT_EQ(fetchPage(server.Base() + path, small, &status), "");
+        EXPECT_EQ(status, NetStatus::TooLarge);
+        HttpClient limited(small);
+        EXPECT_EQ(limited.Request(server.Base() + path), "");
+        EXPECT_EQ(limited.lastStatus(), NetStatus::TooLarge);
+    }
+}
+
+TEST(BigBodies, HttpClientJoinsItsSmallReadsInOrder) {
+    // The request routine reads in 1024-byte blocks. Natively the whole
+    // 20 MB; under Wine, where each block costs two platform calls on a
+    // shared machine, 4 MB (the same path, in a fifth of the time).
+#ifdef _WIN32
+    const std::string big = BigBody(4 * 1024 * 1024);
+#else
+    const std::string big = BigBody(20 * 1024 * 1024);
+#endif
+    LoopbackServer server;
+    server.Route("/big", MakeResponse(200, "OK", {}, big));
+    NetConfig roomy = ShortLimits();
+    roomy.receiveTimeoutMs = 10000;
+    roomy.overallDeadlineMs = 60000;
+    HttpClient client(roomy);
+    Bytes got = client.Request(server.Base() + "/big");
+    EXPECT_EQ(client.lastStatus(), NetStatus::Ok) << NetStatusName(client.lastStatus());
+    EXPECT_EQ(got.size(), big.size());
+    EXPECT_TRUE(got == big);
 }
 
 }  // namespace

@@ -68,6 +68,22 @@ TEST(Routines, Find) {
         EXPECT_EQ(Find(c.text, c.sought, c.start, c.ignoreCase), c.expected) << c.name;
 }
 
+TEST(Routines, FindLast) {
+    struct Case { const char* name; std::string text, sought; bool ignoreCase; int expected; };
+    const Case cases[] = {
+        {"port colon", "http://h:8080/a:b", ":", false, 16},
+        {"one occurrence", "abc", "b", false, 2},
+        {"absent", "abc", "x", false, -1},
+        {"empty sought", "abc", "", false, -1},
+        {"overlapping", "aaa", "aa", false, 2},
+        {"ignore case", "aXbx", "X", true, 4},
+        {"case differs", "aXbx", "X", false, 2},
+        {"last @ is a trail byte", "@\x81\x40", "@", false, 1},
+        {"letter trail last", "a\xB0\x61", "a", false, 1},
+    };
+    for (const Case& c : cases) EXPECT_EQ(FindLast(c.text, c.sought, c.ignoreCase), c.expected) << c.name;
+}
+
 TEST(Routines, Mid) {
     struct Case { std::string text; int start, length; std::string expected; };
     const Case cases[] = {
@@ -255,6 +271,9 @@ TEST(Routines, AgreeWithTheCharacterByCharacterReference) {
         const bool flag = (i & 1) != 0;
         ASSERT_EQ(Find(text, sought, start, flag), test::ReferenceFind(text, sought, start, flag))
             << Hex(text) << " / " << Hex(sought) << " from " << start << (flag ? " ignoring case" : "");
+        int last = -1;
+        for (int p = 1; (p = test::ReferenceFind(text, sought, p, flag)) > 0; ++p) last = p;
+        ASSERT_EQ(FindLast(text, sought, flag), last) << Hex(text) << " / " << Hex(sought);
         ASSERT_EQ(Hex(Replace(text, sought, replacement, start, count, flag)),
                   Hex(test::ReferenceReplace(text, sought, replacement, start, count, flag)))
             << Hex(text) << " / " << Hex(sought) << " from " << start << " count " << count;

@@ -59,6 +59,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check(Find(text, sought, start, flag) == test::ReferenceFind(text, sought, start, flag));
     Check(Replace(text, sought, replacement, start, count, flag) ==
           test::ReferenceReplace(text, sought, replacement, start, count, flag));
+    int last = -1;
+    for (int p = 1; (p = test::ReferenceFind(text, sought, p, flag)) > 0; ++p) last = p;
+    Check(FindLast(text, sought, flag) == last);
     TextBetween(text, sought, replacement, start, flag);
     Split(text, sought);
     Check(ToUpper(text).size() == text.size() && ToLower(ToUpper(text)) == ToLower(text));

@@ -428,6 +428,17 @@ CompileResult Compile(std::string_view pattern, bool ignoreCase, bool multiLine,
             out.isLineBreakClass[c] = out.Member(breakSet, c);
         }
     }
+    out.setLiteral.assign(out.setCount, -1);
+    for (int i = 0; i < out.setCount; ++i) {
+        const auto& r = sets[i].Ranges();
+        auto ascii = [](uint32_t c) { return c < 0x80; };
+        if (r.size() == 1 && r[0].first == r[0].second && ascii(r[0].first)) {
+            out.setLiteral[i] = static_cast<int16_t>(r[0].first);
+        } else if (ignoreCase && r.size() == 2 && r[0].first == r[0].second && r[1].first == r[1].second &&
+                   ascii(r[1].first) && r[0].first + 32 == r[1].first && r[1].first >= 'a' && r[1].first <= 'z') {
+            out.setLiteral[i] = static_cast<int16_t>(r[1].first);
+        }
+    }
     out.canMatchEmpty = CanBeEmpty(*parsed.root);
     out.prefix = LiteralPrefix(*parsed.root);
     out.prefixIgnoreCase = ignoreCase;

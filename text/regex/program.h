@@ -48,6 +48,8 @@ struct Program {
                                             // falls in doubleByteUniformClass
     int setCount = 0;
     std::vector<uint8_t> member;     // member[set * classCount + class]
+    std::vector<int16_t> setLiteral; // per set: its ASCII byte when the set is one
+                                     // character (with ignore-case, either case), else -1
     std::vector<uint8_t> isWordClass;    // per class: an ASCII word character
     std::vector<uint8_t> isLineBreakClass;  // per class: \n or \r
 

@@ -67,6 +67,8 @@ struct Regex::Scratch {
     std::vector<int> work;
     std::vector<Job> stack;
     std::vector<uint64_t> visited;
+    // Per lazy gap: the position ranges its scans passed through, sorted.
+    std::vector<std::vector<std::pair<size_t, size_t>>> gapSpans;
 };
 
 struct Regex::Dfa {
@@ -118,9 +120,122 @@ bool Regex::Compile(std::string_view pattern, bool ignoreCase, bool multiLine, s
     if (!program_.hasAssertions) {
         dfa_ = std::make_unique<Dfa>();
         dfa_->seen.Resize(ni);
+        PrepareBacktracker();
     }
     ok_ = true;
     return true;
+}
+
+void Regex::PrepareBacktracker() {
+    const Program& prog = program_;
+    const int ni = static_cast<int>(prog.insts.size());
+    std::vector<int> indegree(ni, 0);
+    ++indegree[prog.start];
+    for (const Inst& in : prog.insts) {
+        if (in.op == Inst::Op::kMatch || in.op == Inst::Op::kFail) continue;
+        if (in.out >= 0) ++indegree[in.out];
+        if (in.op == Inst::Op::kSplit && in.out1 >= 0) ++indegree[in.out1];
+    }
+    joinSlot_.assign(ni, -1);
+    joinCount_ = 0;
+    for (int pc = 0; pc < ni; ++pc) {
+        if (indegree[pc] > 1) joinSlot_[pc] = joinCount_++;
+    }
+    // Lazy gaps "X*?" where X is one set: L: Split(exit, C), C: Consume(X) -> L.
+    gapIndex_.assign(ni, -1);
+    gaps_.clear();
+    std::vector<int> stack;
+    std::vector<uint8_t> seen(ni);
+    for (int pc = 0; pc < ni; ++pc) {
+        const Inst& in = prog.insts[pc];
+        if (in.op != Inst::Op::kSplit || in.out1 < 0) continue;
+        const Inst& loop = prog.insts[in.out1];
+        if (loop.op != Inst::Op::kConsume || loop.out != pc) continue;
+        // Sets the exit can begin with; give up if it can succeed or assert
+        // without consuming, or lead back here.
+        Gap gap;
+        gap.stopClass.assign(prog.classCount, 0);
+        std::fill(seen.begin(), seen.end(), 0);
+        stack.assign(1, in.out);
+        bool usable = true;
+        while (!stack.empty() && usable) {
+            int q = stack.back();
+            stack.pop_back();
+            if (q < 0 || seen[q]) continue;
+            seen[q] = 1;
+            const Inst& e = prog.insts[q];
+            switch (e.op) {
+                case Inst::Op::kConsume:
+                    for (int c = 0; c < prog.classCount; ++c) {
+                        if (prog.Member(e.arg, c)) gap.stopClass[c] = 1;
+                    }
+                    break;
+                case Inst::Op::kSplit:
+                    if (q == pc) usable = false;
+                    stack.push_back(e.out);
+                    stack.push_back(e.out1);
+                    break;
+                case Inst::Op::kJmp: case Inst::Op::kSave: case Inst::Op::kReset:
+                    stack.push_back(e.out);
+                    break;
+                case Inst::Op::kFail:
+                    break;
+                case Inst::Op::kMatch: case Inst::Op::kAssert:
+                    usable = false;
+                    break;
+            }
+        }
+        if (!usable) continue;
+        for (int c = 0; c < prog.classCount; ++c) {
+            if (!prog.Member(loop.arg, c)) gap.stopClass[c] = 1;
+        }
+        for (int b = 0; b < 256; ++b) gap.stopByte[b] = gap.stopClass[prog.byteClass[b]];
+        // The exit's literal: consuming single characters after empty steps.
+        for (int q = in.out; q >= 0 && gap.literal.size() < 16;) {
+            const Inst& e = prog.insts[q];
+            if (e.op == Inst::Op::kSave || e.op == Inst::Op::kJmp || e.op == Inst::Op::kReset) {
+                q = e.out;
+            } else if (e.op == Inst::Op::kConsume && prog.setLiteral[e.arg] >= 0) {
+                gap.literal.push_back(static_cast<char>(prog.setLiteral[e.arg]));
+                q = e.out;
+            } else {
+                break;
+            }
+        }
+        int best = 1000;
+        for (size_t i = 0; i < gap.literal.size(); ++i) {
+            unsigned char c = static_cast<unsigned char>(gap.literal[i]);
+            if (prog.prefixIgnoreCase && IsAsciiLetter(c)) continue;
+            if (ByteFrequency(c) < best) {
+                best = ByteFrequency(c);
+                gap.anchor = static_cast<int>(i);
+            }
+        }
+        // Only ASCII bytes may stop the loop, at most two of them.
+        bool asciiOnly = true;
+        for (int b = 0x80; b < 256; ++b) {
+            if (!prog.Member(loop.arg, prog.byteClass[b])) asciiOnly = false;
+        }
+        if (prog.doubleByteClass.empty()) {
+            if (!prog.Member(loop.arg, prog.doubleByteUniformClass)) asciiOnly = false;
+        } else {
+            for (int code = 0; code < kDoubleByteCount && asciiOnly; ++code) {
+                if (IsTrail(static_cast<unsigned char>(0x40 + code % kTrailCount)) &&
+                    !prog.Member(loop.arg, prog.doubleByteClass[code])) {
+                    asciiOnly = false;
+                }
+            }
+        }
+        for (int b = 0; b < 0x80; ++b) {
+            if (!prog.Member(loop.arg, prog.byteClass[b])) gap.blockBytes.push_back(static_cast<unsigned char>(b));
+        }
+        if (!asciiOnly || gap.blockBytes.size() > 2) gap.anchor = -1;
+        for (unsigned char b : gap.blockBytes) {
+            if (b >= 0x40) gap.anchor = -1;  // could be a trail byte: not a stop
+        }
+        gapIndex_[pc] = static_cast<int>(gaps_.size());
+        gaps_.push_back(std::move(gap));
+    }
 }
 
 size_t Regex::NextCandidate(const unsigned char* s, size_t n, size_t from) const {
@@ -412,16 +527,101 @@ bool Regex::FindPike(std::string_view subject, size_t from, size_t hint, size_t 
 
 // ---- Bounded backtracker ----------------------------------------------------------
 
-bool Regex::FindBacktrack(std::string_view subject, size_t from, size_t end, int* slots) {
+Regex::Outcome Regex::FindBacktrack(std::string_view subject, size_t from, size_t end, int* slots,
+                                    bool trustEnd) {
     const Program& prog = program_;
     Scratch& sc = *scratch_;
     const auto* s = reinterpret_cast<const unsigned char*>(subject.data());
     const size_t n = subject.size();
-    const size_t width = end - from + 1;
-    const size_t bits = prog.insts.size() * width;
-    sc.visited.assign((bits + 63) / 64, 0);
+    const size_t joins = static_cast<size_t>(joinCount_);
+    // Visited bits, position-major, so only the prefix a search touched
+    // needs clearing before the next one.
+    const size_t words = ((end - from + 1) * joins + 63) / 64;
+    std::fill(sc.visited.begin(), sc.visited.begin() + std::min(dirtyWords_, sc.visited.size()), 0);
+    if (sc.visited.size() < words) sc.visited.resize(words, 0);
+    size_t furthest = from;
+    bool truncated = false;
+    long long steps = 0;
+    const bool counted = !trustEnd;
+    auto gapStop = [&](const Gap& g, size_t p) {
+        if (g.anchor >= 0) {
+            // The loop cannot pass a blocking byte; those are below 0x40, so
+            // never trail bytes, and where one is found a character begins.
+            size_t blockAt = end;
+            for (unsigned char b : g.blockBytes) {
+                if (const void* h = std::memchr(s + p, b, blockAt - p)) {
+                    blockAt = static_cast<size_t>(static_cast<const unsigned char*>(h) - s);
+                }
+            }
+            const size_t a = static_cast<size_t>(g.anchor), m = g.literal.size();
+            const unsigned char anchor = static_cast<unsigned char>(g.literal[a]);
+            size_t known = p;  // a character boundary
+            size_t pos = p + a;
+            const size_t searchEnd = std::min(n, blockAt + a);
+            while (pos < searchEnd) {
+                const void* h = std::memchr(s + pos, anchor, searchEnd - pos);
+                if (!h) break;
+                size_t hit = static_cast<size_t>(static_cast<const unsigned char*>(h) - s);
+                size_t c = hit - a;
+                bool same = c + m <= n;
+                for (size_t i = 0; same && i < m; ++i) {
+                    unsigned char x = s[c + i], y = static_cast<unsigned char>(g.literal[i]);
+                    same = x == y || (prog.prefixIgnoreCase && IsAsciiLetter(y) && (x | 0x20) == (y | 0x20));
+                }
+                if (same) {
+                    if (s[c] < 0x40) return c;
+                    size_t r = c;
+                    while (r > known && s[r - 1] >= 0x40) --r;
+                    while (r < c) {
+                        size_t len = CharLength(s, r, n);
+                        if (r + len > c) break;
+                        r += len;
+                    }
+                    known = r;
+                    if (r == c) return c;
+                }
+                pos = hit + 1;
+            }
+            return blockAt;
+        }
+        while (p < end) {
+            unsigned char b = s[p];
+            if (b < 0x81) {
+                if (g.stopByte[b]) break;
+                ++p;
+                continue;
+            }
+            size_t len;
+            if (g.stopClass[prog.ClassAt(s, p, n, len)]) break;
+            p += len;
+        }
+        return p;
+    };
+    sc.gapSpans.resize(gaps_.size());
+    for (auto& spans : sc.gapSpans) spans.clear();
+    // True when a scan of gap g already passed through p (so p leads to the
+    // stop of that scan, which was explored then).
+    auto passedThrough = [&](int g, size_t p) {
+        const auto& spans = sc.gapSpans[g];
+        auto it = std::upper_bound(spans.begin(), spans.end(), std::make_pair(p, kNpos));
+        if (it == spans.begin()) return false;
+        --it;
+        return p >= it->first && p < it->second;
+    };
+    auto addSpan = [&](int g, size_t lo, size_t hi) {
+        auto& spans = sc.gapSpans[g];
+        auto it = std::upper_bound(spans.begin(), spans.end(), std::make_pair(lo, kNpos));
+        spans.insert(it, {lo, hi});
+    };
+    auto visit = [&](int row, size_t p) {  // true when (row, p) was new
+        size_t bit = (p - from) * joins + static_cast<size_t>(row);
+        uint64_t mask = uint64_t{1} << (bit % 64);
+        if (sc.visited[bit / 64] & mask) return false;
+        sc.visited[bit / 64] |= mask;
+        return true;
+    };
 
-    auto explore = [&](size_t start) -> bool {
+    auto explore = [&](size_t start) -> Outcome {
         std::fill(sc.work.begin(), sc.work.end(), -1);
         sc.stack.clear();
         sc.stack.push_back({prog.start, 0, static_cast<long long>(start)});
@@ -435,13 +635,31 @@ bool Regex::FindBacktrack(std::string_view subject, size_t from, size_t end, int
             int pc = j.pc;
             size_t p = static_cast<size_t>(j.pos);
             for (;;) {
-                size_t bit = static_cast<size_t>(pc) * width + (p - from);
-                uint64_t mask = uint64_t{1} << (bit % 64);
-                if (sc.visited[bit / 64] & mask) break;
-                sc.visited[bit / 64] |= mask;
+                if (counted && ++steps > specBudget_) return Outcome::kUnknown;
+                if (p > furthest) furthest = p;
+                const int row = joinSlot_[pc];
+                if (row >= 0 && !visit(row, p)) break;
                 const Inst& in = prog.insts[pc];
+                if (const int g = gapIndex_[pc]; g >= 0) {
+                    // Positions before the stop only pass through the loop:
+                    // their exits fail on the first character. Go straight to
+                    // the stop, and remember the span so that a later arrival
+                    // inside it is known to lead there too.
+                    if (passedThrough(g, p)) break;
+                    size_t r = gapStop(gaps_[g], p);
+                    if (r > p) {
+                        steps += static_cast<long long>((r - p) / 16);
+                        if (r > furthest) furthest = r;
+                        addSpan(g, p, r);
+                        p = r;
+                        continue;
+                    }
+                }
                 if (in.op == Inst::Op::kConsume) {
-                    if (p >= end) break;
+                    if (p >= end) {
+                        if (p < n && !trustEnd) truncated = true;
+                        break;
+                    }
                     size_t len;
                     int cls = prog.ClassAt(s, p, n, len);
                     if (!prog.Member(in.arg, cls)) break;
@@ -463,24 +681,31 @@ bool Regex::FindBacktrack(std::string_view subject, size_t from, size_t end, int
                     }
                     pc = in.out;
                 } else if (in.op == Inst::Op::kMatch) {
+                    // A higher-priority path that was cut at the window's
+                    // edge might have matched: then this one proves nothing.
+                    if (truncated) return Outcome::kUnknown;
                     std::copy(sc.work.begin(), sc.work.end(), slots);
-                    return true;
+                    return Outcome::kFound;
                 } else {
-                    break;  // assertions never reach this path
+                    break;  // kFail; assertions never reach this path
                 }
             }
         }
-        return false;
+        return truncated ? Outcome::kUnknown : Outcome::kNone;
     };
 
+    Outcome result = Outcome::kNone;
     size_t start = from;
     while (start != kNpos && start <= end) {
-        if (explore(start)) return true;
+        result = explore(start);
+        if (result != Outcome::kNone) break;
         if (start >= n) break;
         start += CharLength(s, start, n);
         if (prefixAnchor_ >= 0) start = NextCandidate(s, n, start);
     }
-    return false;
+    if (counted) specBudget_ -= steps;
+    dirtyWords_ = std::min(words, ((furthest - from + 1) * joins + 63) / 64);
+    return result;
 }
 
 // ---- Search entry points ------------------------------------------------------------
@@ -489,7 +714,18 @@ bool Regex::Find(std::string_view subject, size_t from, size_t hint, int* slots,
     if (!ok_ || from > subject.size() || subject.size() > 0x7FFFFFF0u) return false;
     const auto* s = reinterpret_cast<const unsigned char*>(subject.data());
     const size_t n = subject.size();
-    bool useDfa = dfa_ && !dfa_->failed && strategy != Strategy::kPikeVm;
+    const bool useDfa = dfa_ && !dfa_->failed && strategy != Strategy::kPikeVm;
+    const size_t joins = std::max<size_t>(1, static_cast<size_t>(joinCount_));
+    const size_t maxWidth = kBacktrackBudgetBits / joins;
+    if (dfa_ && strategy == Strategy::kAuto && specBudget_ > 0) {
+        size_t c = prefixAnchor_ >= 0 ? NextCandidate(s, n, from) : from;
+        if (c == kNpos) return false;
+        size_t end = std::min(n, c + maxWidth - 1);
+        Outcome o = FindBacktrack(subject, c, end, slots, false);
+        if (o == Outcome::kFound) return true;
+        if (o == Outcome::kNone && end == n) return false;
+        from = c;  // nothing starts before c
+    }
     if (useDfa) {
         long long e = DfaEnd(subject, from);
         if (e == -1) return false;
@@ -497,10 +733,9 @@ bool Regex::Find(std::string_view subject, size_t from, size_t hint, int* slots,
             size_t end = static_cast<size_t>(e);
             size_t ws = prefixAnchor_ >= 0 ? NextCandidate(s, n, from) : from;
             if (ws == kNpos || ws > end) ws = from;  // cannot happen; stay correct
-            size_t bits = program_.insts.size() * (end - ws + 1);
             bool backtrack = strategy == Strategy::kDfaBacktrack ||
-                             (strategy == Strategy::kAuto && bits <= kBacktrackBudgetBits);
-            if (backtrack) return FindBacktrack(subject, ws, end, slots);
+                             (strategy == Strategy::kAuto && end - ws + 1 <= maxWidth);
+            if (backtrack) return FindBacktrack(subject, ws, end, slots, true) == Outcome::kFound;
             return FindPike(subject, ws, ws, end, slots);
         }
     }
@@ -512,6 +747,9 @@ int Regex::FindAll(std::string_view subject, bool global, std::vector<int>& slot
     const auto* s = reinterpret_cast<const unsigned char*>(subject.data());
     const size_t n = subject.size();
     std::vector<int> one(program_.slotCount);
+    // Speculative backtracking may spend a few steps per subject byte in all;
+    // past that the DFA answers, so the whole search stays linear.
+    specBudget_ = 8 * static_cast<long long>(n) + (1 << 16);
     int count = 0;
     size_t pos = 0, hint = 0;
     while (pos <= n) {

@@ -12,10 +12,14 @@
 // subject. A global search never re-runs a failed attempt from later start
 // positions. Paths, in order of preference for assertion-free patterns:
 //   1. literal-prefix scan (memchr on the rarest byte) to skip dead text;
-//   2. lazy DFA, leftmost-first, finds whether and where the match ends;
-//   3. bounded backtracker (visited bits over the matched window only, so
-//      each (instruction, position) is explored once) recovers the captures;
-//      a window too big for its bit budget goes to the PikeVM instead.
+//   2. speculative backtracker from the first candidate, with visited bits
+//      (each join point and position explored once), lazy gaps skipped by a
+//      table scan, a window of at most kBacktrackBudgetBits and a step budget
+//      per FindAll proportional to the subject; if it reaches its window's
+//      edge or the budget runs out, its answer is discarded and
+//   3. the lazy DFA (leftmost-first) finds whether and where the match ends,
+//      then the backtracker over just that window recovers the captures
+//      (the PikeVM when the window is too big for the bit budget).
 // Patterns with assertions, or whose DFA outgrows its cache, run the PikeVM.
 // An instance is not thread-safe (the DFA cache is mutable).
 // Covered by tests/regex/engine_test.cpp, the differential tests against Node
@@ -71,14 +75,40 @@ private:
     struct Scratch;
 
     bool FindPike(std::string_view subject, size_t from, size_t hint, size_t end, int* slots);
-    bool FindBacktrack(std::string_view subject, size_t from, size_t end, int* slots);
+    // Backtracks over [from, end]. With trustEnd the caller knows no match
+    // goes past end; otherwise reaching end (before the subject's end), or
+    // running out of specBudget_, makes the answer unknown.
+    enum class Outcome { kFound, kNone, kUnknown };
+    Outcome FindBacktrack(std::string_view subject, size_t from, size_t end, int* slots, bool trustEnd);
     // End of the leftmost-first match at or after from; -1 none, -2 gave up.
     long long DfaEnd(std::string_view subject, size_t from);
     // Next position >= from (a boundary) where the literal prefix begins, or
     // npos. Keeps char-boundary alignment.
     size_t NextCandidate(const unsigned char* s, size_t n, size_t from) const;
 
+    // Backtracker helpers, computed at compile time. Only join points
+    // (instructions with several predecessors, every loop head among them)
+    // get visited bits; that is enough to explore each state once.
+    struct Gap {
+        std::vector<uint8_t> stopClass;  // per class: the exit may start here,
+                                         // or the loop cannot go on
+        uint8_t stopByte[256] = {};      // the same for one-byte characters
+        // Fast form, when the exit must begin with an ASCII literal and the
+        // loop is stopped only by at most two ASCII bytes: memchr for the
+        // literal's rarest byte and for the stopping bytes.
+        std::string literal;
+        int anchor = -1;
+        std::vector<unsigned char> blockBytes;
+    };
+    void PrepareBacktracker();
+
     Program program_;
+    std::vector<int> joinSlot_;   // per instruction: visited-bit row, or -1
+    int joinCount_ = 0;
+    std::vector<int> gapIndex_;   // per instruction: lazy gap split, or -1
+    std::vector<Gap> gaps_;
+    long long specBudget_ = 0;    // steps left for speculative backtracking
+    size_t dirtyWords_ = 0;       // visited words the last backtrack touched
     bool ok_ = false;
     int prefixAnchor_ = -1;  // index into prefix of the byte memchr looks for
     std::unique_ptr<Dfa> dfa_;

@@ -97,7 +97,10 @@ void CharSet::AddCaseVariants() {
     static constexpr std::pair<uint32_t, uint32_t> kCased[] = {
         {'A', 'Z'}, {'a', 'z'}, {0xC0, 0x17F}, {0x391, 0x3C9},
         {0x400, 0x45F}, {0x2160, 0x217F}, {0xFF21, 0xFF5A}};
-    std::vector<uint32_t> extra;
+    std::vector<std::pair<uint32_t, uint32_t>> extra;
+    auto want = [&](uint32_t v) {
+        if (!Contains(v)) extra.emplace_back(v, v);
+    };
     for (const auto& r : ranges_) {
         for (const auto& block : kCased) {
             uint32_t lo = std::max(r.first, block.first), hi = std::min(r.second, block.second);
@@ -105,16 +108,15 @@ void CharSet::AddCaseVariants() {
                 uint32_t up = SimpleUpper(c);
                 // ECMAScript never folds a non-ASCII letter onto an ASCII one.
                 if (c >= 0x80 && up < 0x80) continue;
-                extra.push_back(up);
-                extra.push_back(SimpleLower(c));
-                extra.push_back(SimpleLower(up));
-                if (up == 0x3A3) extra.push_back(0x3C2);  // final sigma shares the capital
+                want(up);
+                want(SimpleLower(c));
+                want(SimpleLower(up));
+                if (up == 0x3A3) want(0x3C2);  // final sigma shares the capital
             }
         }
     }
-    for (uint32_t c : extra) {
-        ranges_.emplace_back(c, c);
-    }
+    if (extra.empty()) return;
+    ranges_.insert(ranges_.end(), extra.begin(), extra.end());
     Normalize();
 }
 

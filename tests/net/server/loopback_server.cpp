@@ -32,7 +32,7 @@ namespace sorvix::test {
 
 namespace {
 
-constexpr int kPollMs = 20;
+constexpr int kPollMs = 10;
 
 #ifdef _WIN32
 struct WinsockInit {
@@ -193,7 +193,6 @@ void LoopbackServer::Run() {
         SocketHandle client = accept(listener, nullptr, nullptr);
         if (client == kNoSocket) continue;
         ++connections_;
-        ++busy_;  // counted before the worker starts, so WaitIdle cannot miss it
         auto done = std::make_shared<std::atomic<bool>>(false);
         workers.push_back(Worker{std::thread([this, client, done] {
                                      Serve(static_cast<std::intptr_t>(client));
@@ -213,9 +212,20 @@ void LoopbackServer::WaitIdle() const {
 
 void LoopbackServer::Serve(std::intptr_t handle) {
     SocketHandle s = static_cast<SocketHandle>(handle);
+    // A connection counts as busy from its first byte: the platform may open
+    // a connection it never uses, and WaitIdle must not wait for that one.
+    // The request is recorded before it is answered, so once a client has
+    // its answer the connection is already counted.
     struct BusyGuard {
         std::atomic<int>& n;
-        ~BusyGuard() { --n; }
+        bool counted = false;
+        void Count() {
+            if (!counted) ++n;
+            counted = true;
+        }
+        ~BusyGuard() {
+            if (counted) --n;
+        }
     } guard{busy_};
     RecordedRequest req;
     char buf[8192];
@@ -232,6 +242,7 @@ void LoopbackServer::Serve(std::intptr_t handle) {
         }
         int n = recv(s, buf, sizeof buf, 0);
         if (n <= 0) break;
+        guard.Count();
         idleSince = std::chrono::steady_clock::now();
         req.raw.append(buf, static_cast<std::size_t>(n));
         if (headEnd == std::string::npos) {
