@@ -14,6 +14,7 @@
 #include <memory>
 #include <string>
 
+#include "net/net_config.h"
 #include "text/text.h"
 
 namespace sorvix {
@@ -25,15 +26,8 @@ public:
     virtual Bytes FetchPage(const Text& url) = 0;
 };
 
-// Time-outs the real implementation hands to the net layer.
-struct SiteNetTimeouts {
-    int connectMs = 15000;
-    int sendMs = 30000;
-    int receiveMs = 30000;
-};
-
-// The real implementation over net/ (HttpClient::Request and fetchPage).
-// Defined in sites/site_net.cpp.
-std::unique_ptr<SiteNet> MakeNetworkSiteNet(const SiteNetTimeouts& timeouts);
+// The real implementation over net/ (HttpClient::Request and fetchPage) with
+// the given limits. Safe to use from several threads at once.
+std::unique_ptr<SiteNet> MakeNetworkSiteNet(const NetConfig& limits);
 
 }  // namespace sorvix

@@ -16,7 +16,7 @@
 #include <string_view>
 #include <vector>
 
-#include "sites/site_net.h"
+#include "net/net_config.h"
 #include "text/text.h"
 
 namespace sorvix {
@@ -34,11 +34,7 @@ struct Config {
     Text shareIndex{kDefaultShareIndexAddress};  // no trailing slash; prefixes its links
     Text searchBaseEncoded{kDefaultSearchBaseEncoded};  // decode with SearchBaseDecode
     Text blog{kDefaultBlogAddress};              // empty: no update check
-    int connectTimeoutMs = 15000;
-    int sendTimeoutMs = 30000;
-    int receiveTimeoutMs = 30000;
-
-    SiteNetTimeouts Timeouts() const { return {connectTimeoutMs, sendTimeoutMs, receiveTimeoutMs}; }
+    NetConfig network;                           // time-outs and limits of every request
 };
 
 struct ConfigLoad {
@@ -48,7 +44,8 @@ struct ConfigLoad {
 };
 
 // Keys: [sites] magnet, shareindex, searchbase (plain address; stored encoded),
-// blog; [network] connect_timeout_ms, send_timeout_ms, receive_timeout_ms.
+// blog; [network] connect_timeout_ms, send_timeout_ms, receive_timeout_ms,
+// overall_deadline_ms.
 // Site addresses lose trailing slashes. Values are UTF-8 in the file and GBK in
 // the Config.
 ConfigLoad LoadConfig(const std::filesystem::path& path);

@@ -50,6 +50,13 @@ public:
         std::lock_guard<std::mutex> lock(mutex_);
         code_ = Text(code);
     }
+    // Stores the code unless the search is already superseded. The check and
+    // the store happen under one lock, so a superseded search can never
+    // overwrite the code of the search that replaced it.
+    void SetUnlessCancelled(std::string_view code, const CancelToken& cancel) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (!cancel.Cancelled()) code_ = Text(code);
+    }
 
 private:
     mutable std::mutex mutex_;
