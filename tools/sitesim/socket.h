@@ -55,6 +55,9 @@ WaitResult WaitReadable(const Socket& s, int timeoutMs);
 
 Socket Accept(const Socket& listener);
 
+// Connects to 127.0.0.1:port (tests use it as a bare client).
+Socket ConnectLoopback(std::uint16_t port);
+
 // Both return the byte count, 0 for an orderly close by the peer, -1 on error.
 long Receive(const Socket& s, char* buf, std::size_t len);
 // Sends the whole buffer; false when the peer went away.

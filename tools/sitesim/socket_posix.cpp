@@ -66,6 +66,17 @@ Socket Accept(const Socket& listener) {
     return Socket(c);
 }
 
+Socket ConnectLoopback(std::uint16_t port) {
+    Socket s(::socket(AF_INET, SOCK_STREAM, 0));
+    if (!s) return {};
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(port);
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::connect(static_cast<int>(s.Get()), reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) return {};
+    return s;
+}
+
 long Receive(const Socket& s, char* buf, std::size_t len) {
     for (;;) {
         ssize_t n = ::recv(static_cast<int>(s.Get()), buf, len, 0);

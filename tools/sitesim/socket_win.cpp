@@ -76,6 +76,19 @@ Socket Accept(const Socket& listener) {
     return Socket(static_cast<Socket::Native>(c));
 }
 
+Socket ConnectLoopback(std::uint16_t port) {
+    if (!InitSockets()) return {};
+    SOCKET raw = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    if (raw == INVALID_SOCKET) return {};
+    Socket s(static_cast<Socket::Native>(raw));
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(port);
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::connect(raw, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) return {};
+    return s;
+}
+
 long Receive(const Socket& s, char* buf, std::size_t len) {
     int n = ::recv(S(s), buf, static_cast<int>(len > 0x7fffffff ? 0x7fffffff : len), 0);
     return n == SOCKET_ERROR ? -1 : n;
