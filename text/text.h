@@ -8,6 +8,7 @@
 // include ASCII letters and "@"). Covered by tests/text/.
 #pragma once
 
+#include <cstddef>
 #include <initializer_list>
 #include <string>
 #include <string_view>
@@ -50,5 +51,22 @@ Text ReplaceEach(std::string_view text, std::initializer_list<ReplacePair> pairs
 
 // GBK character stepping: true when byte b opens a double-byte character.
 inline bool IsGbkLeadByte(unsigned char b) { return b >= 0x81 && b <= 0xFE; }
+// True when byte b can close a double-byte character (40-7E, 80-FE).
+inline bool IsGbkTrailByte(unsigned char b) { return b >= 0x40 && b <= 0xFE && b != 0x7F; }
+// Length in bytes (1 or 2) of the character that starts at index i (0-based).
+// A lead byte followed by a byte that cannot be a trail byte, or by nothing,
+// is a character of its own, so a malformed pair never swallows the ASCII
+// byte after it.
+inline size_t GbkCharLength(std::string_view text, size_t i) {
+    return (IsGbkLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size() &&
+            IsGbkTrailByte(static_cast<unsigned char>(text[i + 1])))
+               ? 2
+               : 1;
+}
+// True when index i (0-based, i <= size) begins a character, counting
+// characters from the start of the text. Looks back only to the nearest byte
+// that can never be a trail byte (every ASCII byte below "@" is one), so in
+// page text it costs a few bytes, not a scan from the start.
+bool IsGbkCharStart(std::string_view text, size_t i);
 
 }  // namespace sorvix

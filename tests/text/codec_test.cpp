@@ -1,0 +1,208 @@
+// Conversions of the text model: GBK <-> UTF-8, percent-encoding and
+// -decoding with its composition step, Base64, bytes to text. The same cases
+// run natively (iconv backend) and under Wine with ANSI code pages 1252 and
+// 936 (Windows backend): results must not depend on the system code page.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "text/compose_table.h"
+#include "text/text.h"
+
+namespace sorvix {
+namespace {
+
+using std::string_literals::operator""s;
+
+// Shows bytes as hex so a failure tells which byte went wrong.
+std::string Hex(std::string_view s) {
+    std::string out;
+    for (unsigned char b : s) {
+        static const char* digits = "0123456789ABCDEF";
+        if (!out.empty()) out += ' ';
+        out += digits[b >> 4];
+        out += digits[b & 15];
+    }
+    return out;
+}
+
+struct Pair { const char* name; std::string gbk; std::string utf8; };
+
+// Characters that convert both ways, one to one.
+const Pair kBothWays[] = {
+    {"empty", "", ""},
+    {"ascii", "abc<>\"=/ 09", "abc<>\"=/ 09"},
+    {"zhong", "\xD6\xD0", "\xE4\xB8\xAD"},
+    {"sentence", "\xD6\xD0\xCE\xC4\xB2\xE2\xCA\xD4 ok", "\xE4\xB8\xAD\xE6\x96\x87\xE6\xB5\x8B\xE8\xAF\x95 ok"},
+    {"first code 81 40", "\x81\x40", "\xE4\xB8\x82"},
+    {"full-width space", "\xA1\xA1", "\xE3\x80\x80"},
+    {"euro 80", "\x80", "\xE2\x82\xAC"},
+    {"middle dot A1 A4", "\xA1\xA4", "\xC2\xB7"},
+    {"em dash A1 AA", "\xA1\xAA", "\xE2\x80\x94"},
+    {"e acute A8 A6", "\xA8\xA6", "\xC3\xA9"},
+    {"quote marker", std::string(kQuoteMarker), "#\xE5\xBC\x95\xE5\x8F\xB7"},
+};
+
+TEST(Codec, ConvertsBothWays) {
+    for (const Pair& c : kBothWays) {
+        EXPECT_EQ(Hex(GbkToUtf8(c.gbk)), Hex(c.utf8)) << c.name;
+        EXPECT_EQ(Hex(Utf8ToGbk(c.utf8)), Hex(c.gbk)) << c.name;
+    }
+}
+
+struct OneWay { const char* name; std::string input; std::string expected; };
+
+// Malformed GBK: a lead byte without a trail byte is U+FFFD, and the byte
+// after it stays itself (a quote or a digit is not swallowed).
+const OneWay kBadGbk[] = {
+    {"lone lead at end", "A\x81", "A\xEF\xBF\xBD"},
+    {"only a lead", "\x81", "\xEF\xBF\xBD"},
+    {"lead before 7F", "\x81\x7F", "\xEF\xBF\xBD\x7F"},
+    {"lead before quote", "\x81\"x", "\xEF\xBF\xBD\"x"},
+    {"lead before digit", "\xD6" "0\xD6\xD0", "\xEF\xBF\xBD" "0\xE4\xB8\xAD"},
+    {"lead before space", "\x81 \xD6\xD0", "\xEF\xBF\xBD \xE4\xB8\xAD"},
+};
+
+TEST(Codec, MalformedGbkKeepsTheFollowingByte) {
+    for (const OneWay& c : kBadGbk) EXPECT_EQ(Hex(GbkToUtf8(c.input)), Hex(c.expected)) << c.name;
+}
+
+// Invalid UTF-8: one "?" per maximal ill-formed subsequence; what follows is
+// converted as usual. Characters without a GBK form are "?" per UTF-16 unit.
+const OneWay kToGbk[] = {
+    {"FF", "\xFF", "?"},
+    {"truncated at end", "a\xC3", "a?"},
+    {"truncated before ASCII", "\xE4\xB8" "A", "?A"},
+    {"overlong C0 80", "\xC0\x80", "??"},
+    {"encoded surrogate", "\xED\xA0\x80", "???"},
+    {"beyond U+10FFFF", "\xF4\x90\x80\x80", "????"},
+    {"stray continuation", "\x80x", "?x"},
+    {"emoji outside the BMP", "\xF0\x9F\x98\x80", "??"},
+    {"no GBK form (U+0E01 Thai)", "\xE0\xB8\x81", "?"},
+    {"replacement char", "\xEF\xBF\xBD", "?"},
+    {"combining mark kept apart", "e\xCC\x81", "e?"},
+    {"zero ends the text", "a\0b"s, "a"},
+};
+
+TEST(Codec, Utf8ToGbkReplacesWhatItCannotConvert) {
+    for (const OneWay& c : kToGbk) EXPECT_EQ(Hex(Utf8ToGbk(c.input)), Hex(c.expected)) << c.name;
+}
+
+TEST(Codec, UrlEncodeEscapesEveryUtf8Byte) {
+    const OneWay cases[] = {
+        {"empty", "", ""},
+        {"A", "A", "%41"},
+        {"tab", "\t", "%09"},
+        {"zhong", "\xD6\xD0", "%E4%B8%AD"},
+        {"unreserved bytes too", "a b-.~", "%61%20%62%2D%2E%7E"},
+        {"lone lead byte", "\x81", "%EF%BF%BD"},
+    };
+    for (const OneWay& c : cases) EXPECT_EQ(UrlEncode(c.input), c.expected) << c.name;
+}
+
+// "%" without two hex digits after it stays a literal "%"; decoding goes on.
+TEST(Codec, UrlDecode) {
+    const OneWay cases[] = {
+        {"upper-case escapes", "%E4%B8%AD", "\xD6\xD0"},
+        {"lower-case escapes", "%e4%b8%ad", "\xD6\xD0"},
+        {"plus stays plus", "a+b", "a+b"},
+        {"plain text", "abc", "abc"},
+        {"percent at end", "100%", "100%"},
+        {"percent and one digit at end", "x%4", "x%4"},
+        {"percent alone", "%", "%"},
+        {"non-hex after percent", "%zz%41", "%zzA"},
+        {"one hex digit then non-hex", "%4G", "%4G"},
+        {"percent escaping a percent", "%%41", "%A"},
+        {"escaped percent", "%2541", "%41"},
+        {"invalid UTF-8 escape", "%FF", "?"},
+        {"truncated UTF-8", "%E4%B8", "?"},
+        {"raw GBK bytes are not UTF-8", "\xD6\xD0", "??"},
+        {"zero byte ends the text", "a%00b", "a"},
+        // The composition step: base + combining mark -> the GBK character.
+        {"e + acute", "e%CC%81", "\xA8\xA6"},
+        {"u + diaeresis + macron", "u%CC%88%CC%84", "\xA8\xB5"},
+        {"ka + voiced mark", "%E3%81%8B%E3%82%99", "\xA4\xAC"},
+        {"no precomposed form", "x%CC%81", "x?"},
+        {"mark without base", "%CC%81", "?"},
+    };
+    for (const OneWay& c : cases) EXPECT_EQ(Hex(UrlDecode(c.input)), Hex(c.expected)) << c.name;
+}
+
+// Every pair of the composition table yields a character GBK can hold, on
+// this platform's backend too.
+TEST(Codec, EveryComposedCharacterHasAGbkForm) {
+    for (const codec::ComposePair& p : codec::kComposePairs) {
+        const std::u16string wide{p.composed};
+        std::string utf8;
+        char32_t c = p.composed;
+        if (c < 0x800) {
+            utf8 = {static_cast<char>(0xC0 | (c >> 6)), static_cast<char>(0x80 | (c & 0x3F))};
+        } else {
+            utf8 = {static_cast<char>(0xE0 | (c >> 12)), static_cast<char>(0x80 | ((c >> 6) & 0x3F)),
+                    static_cast<char>(0x80 | (c & 0x3F))};
+        }
+        std::string gbk = Utf8ToGbk(utf8);
+        EXPECT_EQ(gbk.size(), 2u) << std::hex << static_cast<unsigned>(c);
+        EXPECT_NE(gbk.find('?'), 0u) << std::hex << static_cast<unsigned>(c);
+    }
+}
+
+TEST(Codec, UrlDecodeUndoesUrlEncode) {
+    const std::string texts[] = {"", "abc", "\xD6\xD0\xCE\xC4 a+b&c=d%", "\xA8\xA6\xA8\xB5\xA4\xAC"};
+    for (const std::string& t : texts) EXPECT_EQ(Hex(UrlDecode(UrlEncode(t))), Hex(t));
+}
+
+// Strict: length a positive multiple of four, "=" only as final padding, no
+// byte outside the alphabet.
+TEST(Codec, Base64Decode) {
+    const OneWay cases[] = {
+        {"one byte", "QQ==", "A"},
+        {"two bytes", "QUI=", "AB"},
+        {"three bytes", "QUJD", "ABC"},
+        {"zeros stay", "AAAA", "\0\0\0"s},
+        {"high bytes", "/+8=", "\xFF\xEF"},
+        {"two groups", "QUJDRA==", "ABCD"},
+        {"empty", "", ""},
+        {"length 5", "QUJDR", ""},
+        {"length 3", "QUJ", ""},
+        {"padding inside", "QQ=A", ""},
+        {"three pads", "Q===", ""},
+        {"padding in the first group", "QQ==QUJD", ""},
+        {"line break", "QUJD\nQUJD", ""},
+        {"url-safe alphabet", "-_8=", ""},
+    };
+    for (const OneWay& c : cases) EXPECT_EQ(Hex(Base64Decode(c.input)), Hex(c.expected)) << c.name;
+}
+
+TEST(Codec, BytesToTextEndsAtTheFirstZero) {
+    const OneWay cases[] = {
+        {"no zero", "abc", "abc"},
+        {"zero inside", "ab\0cd"s, "ab"},
+        {"zero first", "\0abc"s, ""},
+        {"empty", "", ""},
+        {"GBK kept", "\xD6\xD0\0\xD6\xD0"s, "\xD6\xD0"},
+    };
+    for (const OneWay& c : cases) EXPECT_EQ(Hex(BytesToText(c.input)), Hex(c.expected)) << c.name;
+}
+
+// A large page, full of Chinese and of every kind of damage, converts in both
+// directions without a crash and round-trips where it is well formed.
+TEST(Codec, TenMegabytesConvert) {
+    std::string unit = "<td>\xD6\xD0\xCE\xC4</td>%E4%B8%AD%\x81";
+    std::string big;
+    while (big.size() < 10'000'000) big += unit;
+    std::string utf8 = GbkToUtf8(big);
+    EXPECT_GT(utf8.size(), big.size());
+    std::string clean;
+    std::string cleanUnit = "<td>\xD6\xD0\xCE\xC4</td> ";
+    while (clean.size() < 10'000'000) clean += cleanUnit;
+    EXPECT_EQ(Utf8ToGbk(GbkToUtf8(clean)), clean);
+    std::string decoded = UrlDecode(big);
+    EXPECT_FALSE(decoded.empty());
+    EXPECT_EQ(UrlEncode(clean).size(), GbkToUtf8(clean).size() * 3);
+    std::string junk(10'000'000, '\xFF');
+    EXPECT_EQ(Utf8ToGbk(junk), std::string(junk.size(), '?'));
+}
+
+}  // namespace
+}  // namespace sorvix
