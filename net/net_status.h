@@ -15,6 +15,7 @@ enum class NetStatus {
     ReadFailed,       // the body broke off (reset, short of Content-Length)
     TimedOut,         // the overall deadline passed while reading
     TooLarge,         // the body grew past NetConfig::maxBodyBytes
+    RedirectLoop,     // more redirects than the client follows
 };
 
 const char* NetStatusName(NetStatus status);

@@ -1,0 +1,312 @@
+// The libcurl transport, built to look like the WinInet one from both sides:
+// the server sees the same request line and header block (Host, User-Agent,
+// Content-Length, then the caller's lines in order, a later line replacing an
+// earlier one of the same name), and the caller gets the final answer's header
+// block rebuilt the same way ("Name: value" lines, ending with an empty line).
+// curl never follows redirects here (request_chain.cpp does) and sends only
+// the headers we give it. The platform's own cookies are a process-wide
+// shared cookie store, switched off for requests that carry their own.
+//
+// The whole exchange runs inside Send (curl_easy_perform); Read then hands out
+// the buffered body. Limits: connect time-out, a low-speed window for the
+// receive time-out, the overall deadline as curl's total time-out, and the
+// size ceiling in the write callback. Covered by the net tests run natively.
+#include <curl/curl.h>
+
+#include <algorithm>
+#include <cstring>
+#include <mutex>
+#include <vector>
+
+#include "net/gbk_text.h"
+#include "net/transport.h"
+#include "net/unique_handle.h"
+
+namespace sorvix {
+
+using namespace net_detail;
+
+namespace {
+
+struct CurlTraits {
+    using Handle = CURL*;
+    static Handle Invalid() { return nullptr; }
+    static void Close(Handle h) { curl_easy_cleanup(h); }
+};
+using CurlHandle = UniqueHandle<CurlTraits>;
+
+struct SlistTraits {
+    using Handle = curl_slist*;
+    static Handle Invalid() { return nullptr; }
+    static void Close(Handle h) { curl_slist_free_all(h); }
+};
+using SlistHandle = UniqueHandle<SlistTraits>;
+
+// The process's cookie store, shared by every request that does not carry its
+// own cookies, as the platform's is on Windows.
+class CookieShare {
+public:
+    CookieShare() {
+        curl_global_init(CURL_GLOBAL_DEFAULT);
+        share_ = curl_share_init();
+        curl_share_setopt(share_, CURLSHOPT_SHARE, CURL_LOCK_DATA_COOKIE);
+        curl_share_setopt(share_, CURLSHOPT_LOCKFUNC, &Lock);
+        curl_share_setopt(share_, CURLSHOPT_UNLOCKFUNC, &Unlock);
+    }
+    CURLSH* Get() const { return share_; }
+
+private:
+    static std::mutex& Mutex() {
+        static std::mutex m;
+        return m;
+    }
+    static void Lock(CURL*, curl_lock_data, curl_lock_access, void*) { Mutex().lock(); }
+    static void Unlock(CURL*, curl_lock_data, void*) { Mutex().unlock(); }
+    CURLSH* share_ = nullptr;
+};
+
+CookieShare& Cookies() {
+    // Never destroyed: requests on other threads may still use it at exit.
+    static CookieShare* share = new CookieShare();
+    return *share;
+}
+
+struct HeaderLine {
+    std::string name;
+    std::string line;
+};
+
+// Adds `line` the way the platform adds a request header: a line of the same
+// name (case-insensitive) goes, the new one is appended as "Name: value".
+void AddHeader(std::vector<HeaderLine>& lines, const std::string& raw) {
+    std::size_t colon = raw.find(':');
+    if (colon == std::string::npos) return;
+    std::string name = Trim(raw.substr(0, colon));
+    if (name.empty()) return;
+    std::string value = Trim(raw.substr(colon + 1));
+    std::string key = Lower(name);
+    lines.erase(std::remove_if(lines.begin(), lines.end(),
+                               [&](const HeaderLine& h) { return h.name == key; }),
+                lines.end());
+    lines.push_back({key, name + ": " + value});
+}
+
+class CurlRequest final : public TransportRequest {
+public:
+    CurlRequest(std::string agent, std::string proxy, ConnectParams where, NetConfig config,
+                Clock::time_point deadline, RequestParams params)
+        : agent_(std::move(agent)),
+          proxy_(std::move(proxy)),
+          where_(std::move(where)),
+          config_(config),
+          deadline_(deadline),
+          params_(std::move(params)) {}
+
+    bool Send(const std::string& headers, const std::string& body) override {
+        CurlHandle curl(curl_easy_init());
+        if (!curl) return false;
+        CURL* c = curl.Get();
+        const bool secure = (params_.flags & kFlagSecure) != 0;
+        std::string url = std::string(secure ? "https://" : "http://") + where_.host + ":" +
+                          std::to_string(where_.port) + "/";
+        curl_easy_setopt(c, CURLOPT_URL, url.c_str());
+        curl_easy_setopt(c, CURLOPT_REQUEST_TARGET, params_.path.c_str());
+        curl_easy_setopt(c, CURLOPT_HTTP_VERSION, params_.version == "HTTP/1.0"
+                                                      ? CURL_HTTP_VERSION_1_0
+                                                      : CURL_HTTP_VERSION_1_1);
+        curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
+        curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 0L);
+        if (!proxy_.empty()) curl_easy_setopt(c, CURLOPT_PROXY, proxy_.c_str());
+
+        // Limits. curl's total time-out is the call's remaining deadline; the
+        // receive time-out is a low-speed window (whole seconds in curl).
+        long left = static_cast<long>(std::max<long long>(
+            1, std::chrono::duration_cast<std::chrono::milliseconds>(deadline_ - Clock::now())
+                   .count()));
+        curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS,
+                         std::min<long>(config_.connectTimeoutMs, left));
+        curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, left);
+        curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L);
+        curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME,
+                         std::max<long>(1, (config_.receiveTimeoutMs + 999) / 1000));
+
+        if ((params_.flags & kFlagNoCookies) == 0) {
+            curl_easy_setopt(c, CURLOPT_SHARE, Cookies().Get());
+            curl_easy_setopt(c, CURLOPT_COOKIEFILE, "");
+        }
+
+        // The header block, in the platform's order.
+        std::vector<HeaderLine> lines;
+        std::string host = where_.host;
+        if (where_.port != (secure ? 443 : 80)) host += ":" + std::to_string(where_.port);
+        AddHeader(lines, "Host: " + host);
+        if (!agent_.empty()) AddHeader(lines, "User-Agent: " + agent_);
+        const bool sendsBody = !body.empty() || params_.verb == "POST";
+        if (sendsBody) AddHeader(lines, "Content-Length: " + std::to_string(body.size()));
+        if (params_.acceptType) AddHeader(lines, "Accept: " + *params_.acceptType);
+        for (const std::string& line : Split(headers, "\r\n")) AddHeader(lines, line);
+
+        SlistHandle list;
+        auto append = [&](const std::string& line) {
+            curl_slist* grown = curl_slist_append(list.Get(), line.c_str());
+            if (grown) (void)list.Release(), list.Reset(grown);
+        };
+        for (const HeaderLine& h : lines) append(h.line);
+        // Headers curl would add by itself: none of them goes out unless given.
+        for (const char* own : {"Accept:", "Expect:", "Content-Type:"}) {
+            std::string key = Lower(std::string(own, std::strlen(own) - 1));
+            bool given = std::any_of(lines.begin(), lines.end(),
+                                     [&](const HeaderLine& h) { return h.name == key; });
+            if (!given) append(own);
+        }
+        curl_easy_setopt(c, CURLOPT_HTTPHEADER, list.Get());
+
+        if (sendsBody) {
+            curl_easy_setopt(c, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
+            curl_easy_setopt(c, CURLOPT_POSTFIELDS, body.data());
+            curl_easy_setopt(c, CURLOPT_CUSTOMREQUEST, params_.verb.c_str());
+        } else if (params_.verb != "GET") {
+            curl_easy_setopt(c, CURLOPT_CUSTOMREQUEST, params_.verb.c_str());
+        }
+
+        curl_easy_setopt(c, CURLOPT_HEADERFUNCTION, &OnHeader);
+        curl_easy_setopt(c, CURLOPT_HEADERDATA, this);
+        curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, &OnBody);
+        curl_easy_setopt(c, CURLOPT_WRITEDATA, this);
+
+        result_ = curl_easy_perform(c);
+        return !statusLine_.empty();
+    }
+
+    ReadResult Read(char* buffer, std::size_t max) override {
+        if (readAt_ < body_.size()) {
+            std::size_t n = std::min(max, body_.size() - readAt_);
+            std::memcpy(buffer, body_.data() + readAt_, n);
+            readAt_ += n;
+            return {n, NetStatus::Ok};
+        }
+        if (tooLarge_) return {0, NetStatus::TooLarge};
+        if (result_ == CURLE_OK) return {0, NetStatus::Ok};
+        if (result_ == CURLE_OPERATION_TIMEDOUT) return {0, NetStatus::TimedOut};
+        return {0, NetStatus::ReadFailed};
+    }
+
+    std::optional<std::string> RawHeaders() override {
+        if (statusLine_.empty()) return std::nullopt;
+        std::string raw = statusLine_ + "\r\n";
+        for (const HeaderLine& h : responseLines_) raw += h.line + "\r\n";
+        return raw + "\r\n";
+    }
+
+    std::optional<std::string> ContentLength() override {
+        for (const HeaderLine& h : responseLines_) {
+            if (h.name == "content-length") return Trim(h.line.substr(h.line.find(':') + 1));
+        }
+        return std::nullopt;
+    }
+
+private:
+    static size_t OnHeader(char* data, size_t size, size_t count, void* self) {
+        auto* me = static_cast<CurlRequest*>(self);
+        std::string line(data, size * count);
+        while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+        if (line.compare(0, 5, "HTTP/") == 0) {
+            // A new answer (after a 100 Continue, say): only the last counts.
+            me->statusLine_ = line;
+            me->responseLines_.clear();
+        } else if (!line.empty()) {
+            std::size_t colon = line.find(':');
+            if (colon != std::string::npos) {
+                std::string name = line.substr(0, colon);
+                me->responseLines_.push_back(
+                    {Lower(name), name + ": " + Trim(line.substr(colon + 1))});
+            }
+        }
+        return size * count;
+    }
+
+    static size_t OnBody(char* data, size_t size, size_t count, void* self) {
+        auto* me = static_cast<CurlRequest*>(self);
+        std::size_t n = size * count;
+        if (me->body_.size() + n > me->config_.maxBodyBytes) {
+            me->tooLarge_ = true;
+            return 0;  // curl ends the transfer with a write error
+        }
+        me->body_.append(data, n);
+        return n;
+    }
+
+    std::string agent_;
+    std::string proxy_;
+    ConnectParams where_;
+    NetConfig config_;
+    Clock::time_point deadline_;
+    RequestParams params_;
+
+    CURLcode result_ = CURLE_OK;
+    std::string statusLine_;
+    std::vector<HeaderLine> responseLines_;
+    std::string body_;
+    std::size_t readAt_ = 0;
+    bool tooLarge_ = false;
+};
+
+class CurlConnection final : public TransportConnection {
+public:
+    CurlConnection(std::string agent, std::string proxy, ConnectParams where, NetConfig config,
+                   Clock::time_point deadline)
+        : agent_(std::move(agent)),
+          proxy_(std::move(proxy)),
+          where_(std::move(where)),
+          config_(config),
+          deadline_(deadline) {}
+
+    std::unique_ptr<TransportRequest> OpenRequest(const RequestParams& params) override {
+        return std::make_unique<CurlRequest>(agent_, proxy_, where_, config_, deadline_, params);
+    }
+
+private:
+    std::string agent_;
+    std::string proxy_;
+    ConnectParams where_;
+    NetConfig config_;
+    Clock::time_point deadline_;
+};
+
+// Like the platform's, the session and the connection only hold settings;
+// the network is touched when a request is sent.
+class CurlSession final : public TransportSession {
+public:
+    explicit CurlSession(const SessionParams& p) : agent_(p.agent) {
+        // "http=host:port" names the proxy for http addresses.
+        if (p.proxy.compare(0, 5, "http=") == 0) proxy_ = "http://" + p.proxy.substr(5);
+        else if (!p.proxy.empty()) proxy_ = "http://" + p.proxy;
+    }
+
+    std::unique_ptr<TransportConnection> Connect(const ConnectParams& p, const NetConfig& config,
+                                                 Clock::time_point deadline) override {
+        if (p.host.empty() || p.port <= 0 || p.port > 65535) return nullptr;
+        return std::make_unique<CurlConnection>(agent_, proxy_, p, config, deadline);
+    }
+
+private:
+    std::string agent_;
+    std::string proxy_;
+};
+
+class CurlTransport final : public Transport {
+public:
+    std::unique_ptr<TransportSession> OpenSession(const SessionParams& p) override {
+        Cookies();  // initialises curl once, before any thread uses it
+        return std::make_unique<CurlSession>(p);
+    }
+};
+
+}  // namespace
+
+std::shared_ptr<Transport> PlatformTransport() {
+    static std::shared_ptr<Transport> transport = std::make_shared<CurlTransport>();
+    return transport;
+}
+
+}  // namespace sorvix

@@ -1,0 +1,168 @@
+// The WinInet transport. The ANSI ("A") entry points are used throughout, on
+// purpose: texts are GBK bytes, and WinInet widens A arguments with the ANSI
+// code page and narrows them back with the same page before they go on the
+// wire, so header bytes arrive unchanged under code page 936 and 1252 alike.
+// Host and path are ASCII by construction (MakeWirePath percent-encodes the
+// path), so the code page never touches them. Covered by the net tests run
+// under Wine (http_client_test, fetch_page_test).
+//
+// Time-outs go on the connection and the request handle: set on the session
+// handle they are ignored. A single receive time-out does not bound a call
+// (a server dripping one byte per receive window keeps it alive), so reads
+// take only what InternetQueryDataAvailable reports and the caller checks its
+// deadline between reads. The platform never follows redirects itself (it
+// follows a redirect loop for ever): request_chain.cpp does. Closing a handle
+// from another thread does not unblock a blocked call; nothing relies on that.
+#include <windows.h>
+#include <wininet.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "net/transport.h"
+#include "net/unique_handle.h"
+
+namespace sorvix {
+
+using namespace net_detail;
+
+namespace {
+
+struct InternetTraits {
+    using Handle = HINTERNET;
+    static Handle Invalid() { return nullptr; }
+    static void Close(Handle h) {
+        DWORD saved = GetLastError();
+        InternetCloseHandle(h);
+        SetLastError(saved);
+    }
+};
+using InternetHandle = UniqueHandle<InternetTraits>;
+
+DWORD ClampMs(long long ms) {
+    return static_cast<DWORD>(std::clamp<long long>(ms, 1, 0x7FFFFFFF));
+}
+
+void SetTimeouts(HINTERNET h, const NetConfig& config, Clock::time_point deadline) {
+    long long left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    DWORD connect = ClampMs(std::min<long long>(config.connectTimeoutMs, left));
+    DWORD send = ClampMs(std::min<long long>(config.sendTimeoutMs, left));
+    DWORD receive = ClampMs(std::min<long long>(config.receiveTimeoutMs, left));
+    InternetSetOptionA(h, INTERNET_OPTION_CONNECT_TIMEOUT, &connect, sizeof connect);
+    InternetSetOptionA(h, INTERNET_OPTION_SEND_TIMEOUT, &send, sizeof send);
+    InternetSetOptionA(h, INTERNET_OPTION_RECEIVE_TIMEOUT, &receive, sizeof receive);
+}
+
+std::optional<std::string> QueryText(HINTERNET request, DWORD query, DWORD initialSize) {
+    // The buffer grows to what the platform asks for, so a header block of
+    // any length is read whole.
+    std::vector<char> buffer(initialSize + 1, '\0');
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        DWORD length = static_cast<DWORD>(buffer.size() - 1);
+        if (HttpQueryInfoA(request, query, buffer.data(), &length, nullptr)) {
+            return std::string(buffer.data(), std::min<size_t>(length, buffer.size() - 1));
+        }
+        if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) return std::nullopt;
+        buffer.assign(static_cast<size_t>(length) + 2, '\0');
+    }
+    return std::nullopt;
+}
+
+class WinRequest final : public TransportRequest {
+public:
+    explicit WinRequest(InternetHandle request) : request_(std::move(request)) {}
+
+    bool Send(const std::string& headers, const std::string& body) override {
+        return HttpSendRequestA(request_.Get(), headers.empty() ? nullptr : headers.data(),
+                                static_cast<DWORD>(headers.size()),
+                                body.empty() ? nullptr : const_cast<char*>(body.data()),
+                                static_cast<DWORD>(body.size())) != FALSE;
+    }
+
+    ReadResult Read(char* buffer, std::size_t max) override {
+        DWORD available = 0;
+        if (!InternetQueryDataAvailable(request_.Get(), &available, 0, 0)) {
+            return {0, NetStatus::ReadFailed};
+        }
+        if (available == 0) return {0, NetStatus::Ok};
+        DWORD want = static_cast<DWORD>(std::min<std::size_t>(available, max));
+        DWORD got = 0;
+        if (!InternetReadFile(request_.Get(), buffer, want, &got)) {
+            return {0, NetStatus::ReadFailed};
+        }
+        return {got, NetStatus::Ok};
+    }
+
+    std::optional<std::string> RawHeaders() override {
+        return QueryText(request_.Get(), HTTP_QUERY_RAW_HEADERS_CRLF, 5000);
+    }
+
+    std::optional<std::string> ContentLength() override {
+        return QueryText(request_.Get(), HTTP_QUERY_CONTENT_LENGTH, 32);
+    }
+
+private:
+    InternetHandle request_;
+};
+
+class WinConnection final : public TransportConnection {
+public:
+    WinConnection(InternetHandle connection, const NetConfig& config, Clock::time_point deadline)
+        : connection_(std::move(connection)), config_(config), deadline_(deadline) {}
+
+    std::unique_ptr<TransportRequest> OpenRequest(const RequestParams& p) override {
+        const char* acceptTypes[2] = {p.acceptType ? p.acceptType->c_str() : nullptr, nullptr};
+        InternetHandle request(HttpOpenRequestA(connection_.Get(), p.verb.c_str(), p.path.c_str(),
+                                                p.version.c_str(), nullptr,
+                                                p.acceptType ? acceptTypes : nullptr,
+                                                p.flags | INTERNET_FLAG_NO_AUTO_REDIRECT, 0));
+        if (!request) return nullptr;
+        SetTimeouts(request.Get(), config_, deadline_);
+        return std::make_unique<WinRequest>(std::move(request));
+    }
+
+private:
+    InternetHandle connection_;
+    NetConfig config_;
+    Clock::time_point deadline_;
+};
+
+class WinSession final : public TransportSession {
+public:
+    explicit WinSession(InternetHandle session) : session_(std::move(session)) {}
+
+    std::unique_ptr<TransportConnection> Connect(const ConnectParams& p, const NetConfig& config,
+                                                 Clock::time_point deadline) override {
+        InternetHandle connection(InternetConnectA(
+            session_.Get(), p.host.c_str(), static_cast<INTERNET_PORT>(p.port), p.user.c_str(),
+            p.password.c_str(), INTERNET_SERVICE_HTTP, 0, 0));
+        if (!connection) return nullptr;
+        SetTimeouts(connection.Get(), config, deadline);
+        return std::make_unique<WinConnection>(std::move(connection), config, deadline);
+    }
+
+private:
+    InternetHandle session_;
+};
+
+class WinTransport final : public Transport {
+public:
+    std::unique_ptr<TransportSession> OpenSession(const SessionParams& p) override {
+        InternetHandle session(
+            p.proxy.empty()
+                ? InternetOpenA(p.agent.c_str(), INTERNET_OPEN_TYPE_DIRECT, "", "", 0)
+                : InternetOpenA(p.agent.c_str(), INTERNET_OPEN_TYPE_PROXY, p.proxy.c_str(), "", 0));
+        if (!session) return nullptr;
+        return std::make_unique<WinSession>(std::move(session));
+    }
+};
+
+}  // namespace
+
+std::shared_ptr<Transport> PlatformTransport() {
+    static std::shared_ptr<Transport> transport = std::make_shared<WinTransport>();
+    return transport;
+}
+
+}  // namespace sorvix
