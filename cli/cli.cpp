@@ -2,6 +2,7 @@
 #include "cli/cli.h"
 
 #include <cctype>
+#include <exception>
 #include <mutex>
 #include <system_error>
 
@@ -35,8 +36,9 @@ const std::vector<std::string> kHeadings = {
 
 const char* const kNoAddressFound = "\xE6\xB2\xA1\xE6\x9C\x89\xE6\x89\xBE\xE5\x88\xB0\xE5\x9C\xB0\xE5\x9D\x80";  // 没有找到地址
 
+// One line, so scripts can show it as it is.
 int Usage(const CliContext& c, const std::string& why) {
-    c.err << "sorvix-cli: " << why << '\n' << kUsage;
+    c.err << "sorvix-cli: " << why << " (sorvix-cli --help shows the usage)\n";
     return kExitUsage;
 }
 
@@ -80,7 +82,14 @@ bool LoadConfiguration(const CliContext& c, Config* config) {
         c.err << "sorvix-cli: cannot read configuration " << PathText(c.configPath) << '\n';
         return false;
     }
-    ConfigLoad load = LoadConfig(c.configPath);
+    ConfigLoad load;
+    // A directory, or a file that vanishes or breaks while it is read, is as
+    // unreadable as a missing one; the loader may throw on such a path.
+    try {
+        if (std::filesystem::is_regular_file(c.configPath, ec)) load = LoadConfig(c.configPath);
+    } catch (const std::exception&) {
+        load.fileRead = false;
+    }
     if (!load.fileRead) {
         c.err << "sorvix-cli: cannot read configuration " << PathText(c.configPath) << '\n';
         return false;

@@ -97,6 +97,8 @@ std::vector<Resource> Build() {
     b.items.back().percentName = true;
     b.Add("\xE5\xA4\xB1\xE6\x95\x88 \xE5\x88\x86\xE4\xBA\xAB test.zip", 3);  // 失效 分享 test.zip
     b.items.back().expired = true;
+    b.Add("\xE6\x81\xB6\xE6\x84\x8F \xE9\x93\xBE\xE6\x8E\xA5 test.exe", 5);  // 恶意 链接 test.exe
+    b.items.back().hostileLink = true;
     b.Add("office 2010 \xE7\xAE\x80\xE4\xBD\x93\xE4\xB8\xAD\xE6\x96\x87\xE7\x89\x88.iso", 5, 1);  // office 2010 简体中文版
     b.Add("python \xE6\x95\x99\xE7\xA8\x8B.pdf", 4, 1);  // python 教程
     return b.items;

@@ -19,6 +19,7 @@ struct Resource {
     std::string disk;        // cloud disk the share lives on, UTF-8
     bool percentName = false;  // the share-index page writes the name %-escaped
     bool expired = false;      // its detail page carries no download button
+    bool hostileLink = false;  // its detail page offers a local file as download
 };
 
 const std::vector<Resource>& Catalogue();

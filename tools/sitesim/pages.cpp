@@ -199,6 +199,8 @@ std::string ShareIndexSearchPage(const std::string& keyword, int page) {
 }
 
 std::string RealAddress(const Resource& r, const std::string& siteBase) {
+    // A page that hands out a local program must be refused by the reader.
+    if (r.hostileLink) return "file:///C:/Windows/System32/calc.exe";
     std::string http = siteBase + "/dl/" + std::to_string(r.id);
     switch (r.id % 3) {
         case 1:
