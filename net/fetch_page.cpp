@@ -7,6 +7,7 @@
 
 #include "net/body_reader.h"
 #include "net/gbk_text.h"
+#include "net/fetch_page_detail.h"
 #include "net/request_chain.h"
 #include "net/transport.h"
 
@@ -43,7 +44,16 @@ std::size_t ChunkSize(const std::optional<std::string>& contentLength) {
     return static_cast<std::size_t>(value + 1);
 }
 
-Bytes Fetch(const Text& url, const NetConfig& config, NetStatus& status) {
+}  // namespace
+
+namespace net_detail {
+
+std::size_t PageChunkSize(const std::optional<std::string>& contentLength) {
+    return ChunkSize(contentLength);
+}
+
+Bytes FetchPageWith(TransportSession* session, const Text& url, const NetConfig& config,
+                    NetStatus& status) {
     if (url.empty()) {
         status = NetStatus::BadAddress;
         return {};
@@ -55,7 +65,7 @@ Bytes Fetch(const Text& url, const NetConfig& config, NetStatus& status) {
     }
     const Clock::time_point deadline = DeadlineFrom(config);
 
-    TransportSession* session = PageSession();
+    if (!session) session = PageSession();
     if (!session) {
         status = NetStatus::SessionFailed;
         return {};
@@ -90,7 +100,7 @@ Bytes Fetch(const Text& url, const NetConfig& config, NetStatus& status) {
     return body;
 }
 
-}  // namespace
+}  // namespace net_detail
 
 Bytes fetchPage(const Text& url) { return fetchPage(url, DefaultNetConfig()); }
 
@@ -98,7 +108,7 @@ Bytes fetchPage(const Text& url, const NetConfig& config, NetStatus* status) {
     NetStatus local = NetStatus::Ok;
     Bytes body;
     try {
-        body = Fetch(url, config, local);
+        body = net_detail::FetchPageWith(nullptr, url, config, local);
     } catch (const std::exception&) {
         // Only allocation can throw here; the handles are owned and closed on
         // the way out, and nothing collected survives the unwinding.

@@ -57,6 +57,9 @@ std::optional<HttpTarget> ResolveLocation(const HttpTarget& base, const std::str
     if (lowered.compare(0, 7, "http://") == 0 || lowered.compare(0, 8, "https://") == 0) {
         return SplitHttpUrl(loc);
     }
+    // Another scheme ("ftp:", "javascript:") is not followed.
+    std::size_t colon = loc.find(':');
+    if (colon != std::string::npos && colon < loc.find_first_of("/?")) return std::nullopt;
     std::string origin = std::string(base.https ? "https://" : "http://") + base.host + ":" +
                          std::to_string(base.port);
     if (loc.compare(0, 2, "//") == 0) return SplitHttpUrl((base.https ? "https:" : "http:") + loc);

@@ -1,11 +1,12 @@
 // The libcurl transport, built to look like the WinInet one from both sides:
-// the server sees the same request line and header block (Host, User-Agent,
-// Content-Length, then the caller's lines in order, a later line replacing an
-// earlier one of the same name), and the caller gets the final answer's header
+// the server sees the same request line and header block (Host,
+// Content-Length, User-Agent, then the caller's lines in order, a later line
+// replacing an earlier one of the same name), and the caller gets the final
+// answer's header
 // block rebuilt the same way ("Name: value" lines, ending with an empty line).
 // curl never follows redirects here (request_chain.cpp does) and sends only
-// the headers we give it. The platform's own cookies are a process-wide
-// shared cookie store, switched off for requests that carry their own.
+// the headers we give it. The platform's own cookies are a small process-wide
+// store here, switched off for requests that carry their own.
 //
 // The whole exchange runs inside Send (curl_easy_perform); Read then hands out
 // the buffered body. Limits: connect time-out, a low-speed window for the
@@ -42,33 +43,84 @@ struct SlistTraits {
 };
 using SlistHandle = UniqueHandle<SlistTraits>;
 
-// The process's cookie store, shared by every request that does not carry its
-// own cookies, as the platform's is on Windows.
-class CookieShare {
-public:
-    CookieShare() {
+void InitCurlOnce() {
+    static const bool done = [] {
         curl_global_init(CURL_GLOBAL_DEFAULT);
-        share_ = curl_share_init();
-        curl_share_setopt(share_, CURLSHOPT_SHARE, CURL_LOCK_DATA_COOKIE);
-        curl_share_setopt(share_, CURLSHOPT_LOCKFUNC, &Lock);
-        curl_share_setopt(share_, CURLSHOPT_UNLOCKFUNC, &Unlock);
+        return true;
+    }();
+    (void)done;
+}
+
+// The process's own cookies, used by every request that does not carry its
+// own, as the platform's store is on Windows: kept per host (no Domain
+// widening) and path, sent as one "Cookie:" line after all other lines.
+// An item with Max-Age=0 or the value "deleted" removes the cookie. Nothing
+// is written to disk; expiry dates are not tracked.
+class CookieStore {
+public:
+    std::string HeaderFor(const std::string& host, const std::string& target) {
+        std::string path = target.substr(0, target.find('?'));
+        std::lock_guard<std::mutex> lock(mutex_);
+        std::string out;
+        for (const Cookie& c : cookies_) {
+            if (c.host != Lower(host) || !PathMatches(path, c.path)) continue;
+            if (!out.empty()) out += "; ";
+            out += c.name + "=" + c.value;
+        }
+        return out;
     }
-    CURLSH* Get() const { return share_; }
+
+    void Store(const std::string& host, const std::string& target, const std::string& setCookie) {
+        std::vector<std::string> parts = Split(setCookie, ";");
+        std::size_t eq = parts[0].find('=');
+        if (eq == std::string::npos) return;
+        Cookie c{Lower(host), DefaultPath(target.substr(0, target.find('?'))),
+                 Trim(parts[0].substr(0, eq)), Trim(parts[0].substr(eq + 1))};
+        if (c.name.empty()) return;
+        bool remove = c.value == "deleted";
+        for (std::size_t i = 1; i < parts.size(); ++i) {
+            std::string attr = Trim(parts[i]);
+            std::string key = Lower(attr.substr(0, attr.find('=')));
+            std::string value = attr.find('=') == std::string::npos ? "" : Trim(attr.substr(attr.find('=') + 1));
+            if (key == "path" && !value.empty() && value[0] == '/') c.path = value;
+            if (key == "max-age" && ParseDecimal(value, 1LL << 40) == 0) remove = true;
+            if (key == "max-age" && !value.empty() && value[0] == '-') remove = true;
+        }
+        std::lock_guard<std::mutex> lock(mutex_);
+        cookies_.erase(std::remove_if(cookies_.begin(), cookies_.end(),
+                                      [&](const Cookie& o) {
+                                          return o.host == c.host && o.path == c.path &&
+                                                 o.name == c.name;
+                                      }),
+                       cookies_.end());
+        if (!remove) cookies_.push_back(std::move(c));
+    }
 
 private:
-    static std::mutex& Mutex() {
-        static std::mutex m;
-        return m;
+    struct Cookie {
+        std::string host;
+        std::string path;
+        std::string name;
+        std::string value;
+    };
+    static bool PathMatches(const std::string& requestPath, const std::string& cookiePath) {
+        if (requestPath.compare(0, cookiePath.size(), cookiePath) != 0) return false;
+        return requestPath.size() == cookiePath.size() || cookiePath.back() == '/' ||
+               requestPath[cookiePath.size()] == '/';
     }
-    static void Lock(CURL*, curl_lock_data, curl_lock_access, void*) { Mutex().lock(); }
-    static void Unlock(CURL*, curl_lock_data, void*) { Mutex().unlock(); }
-    CURLSH* share_ = nullptr;
+    static std::string DefaultPath(const std::string& path) {
+        std::size_t slash = path.rfind('/');
+        if (slash == std::string::npos || slash == 0) return "/";
+        return path.substr(0, slash);
+    }
+    std::mutex mutex_;
+    std::vector<Cookie> cookies_;
 };
 
-CookieShare& Cookies() {
+CookieStore& Cookies() {
     // Never destroyed: requests on other threads may still use it at exit.
-    static CookieShare* share = new CookieShare();
-    return *share;
+    static CookieStore* store = new CookieStore();
+    return *store;
 }
 
 struct HeaderLine {
@@ -130,21 +182,21 @@ public:
         curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME,
                          std::max<long>(1, (config_.receiveTimeoutMs + 999) / 1000));
 
-        if ((params_.flags & kFlagNoCookies) == 0) {
-            curl_easy_setopt(c, CURLOPT_SHARE, Cookies().Get());
-            curl_easy_setopt(c, CURLOPT_COOKIEFILE, "");
-        }
-
         // The header block, in the platform's order.
         std::vector<HeaderLine> lines;
         std::string host = where_.host;
         if (where_.port != (secure ? 443 : 80)) host += ":" + std::to_string(where_.port);
         AddHeader(lines, "Host: " + host);
-        if (!agent_.empty()) AddHeader(lines, "User-Agent: " + agent_);
         const bool sendsBody = !body.empty() || params_.verb == "POST";
         if (sendsBody) AddHeader(lines, "Content-Length: " + std::to_string(body.size()));
+        if (!agent_.empty()) AddHeader(lines, "User-Agent: " + agent_);
         if (params_.acceptType) AddHeader(lines, "Accept: " + *params_.acceptType);
         for (const std::string& line : Split(headers, "\r\n")) AddHeader(lines, line);
+        const bool platformCookies = (params_.flags & kFlagNoCookies) == 0;
+        if (platformCookies) {
+            std::string stored = Cookies().HeaderFor(where_.host, params_.path);
+            if (!stored.empty()) lines.push_back({"cookie", "Cookie: " + stored});
+        }
 
         SlistHandle list;
         auto append = [&](const std::string& line) {
@@ -175,6 +227,13 @@ public:
         curl_easy_setopt(c, CURLOPT_WRITEDATA, this);
 
         result_ = curl_easy_perform(c);
+        if (platformCookies) {
+            for (const HeaderLine& h : responseLines_) {
+                if (h.name == "set-cookie") {
+                    Cookies().Store(where_.host, params_.path, h.line.substr(h.line.find(':') + 1));
+                }
+            }
+        }
         return !statusLine_.empty();
     }
 
@@ -297,7 +356,7 @@ private:
 class CurlTransport final : public Transport {
 public:
     std::unique_ptr<TransportSession> OpenSession(const SessionParams& p) override {
-        Cookies();  // initialises curl once, before any thread uses it
+        InitCurlOnce();  // before any thread uses curl
         return std::make_unique<CurlSession>(p);
     }
 };

@@ -32,11 +32,16 @@ Text EndAtZero(std::string s) {
 
 std::u16string DecodeGbk(std::string_view gbk) {
     std::u16string wide;
-    wide.reserve(gbk.size());
     size_t runStart = 0;
     size_t i = 0;
     auto flush = [&](size_t end) {
-        if (end > runStart) wide += codec::DecodeGbkRun(gbk.substr(runStart, end - runStart));
+        if (end <= runStart) return;
+        std::u16string part = codec::DecodeGbkRun(gbk.substr(runStart, end - runStart));
+        if (wide.empty()) {
+            wide = std::move(part);  // the usual case: one run, no copy
+        } else {
+            wide += part;
+        }
     };
     while (i < gbk.size()) {
         unsigned char b = static_cast<unsigned char>(gbk[i]);
@@ -93,11 +98,16 @@ size_t Utf8SequenceLength(std::string_view s, size_t i, size_t* bad) {
 
 std::u16string DecodeUtf8(std::string_view utf8) {
     std::u16string wide;
-    wide.reserve(utf8.size());
     size_t runStart = 0;
     size_t i = 0;
     auto flush = [&](size_t end) {
-        if (end > runStart) wide += codec::DecodeUtf8Run(utf8.substr(runStart, end - runStart));
+        if (end <= runStart) return;
+        std::u16string part = codec::DecodeUtf8Run(utf8.substr(runStart, end - runStart));
+        if (wide.empty()) {
+            wide = std::move(part);
+        } else {
+            wide += part;
+        }
     };
     while (i < utf8.size()) {
         size_t bad = 0;
@@ -123,6 +133,7 @@ std::u16string DecodeUtf8(std::string_view utf8) {
 // surrogate pair, and concatenates what convert makes of each.
 template <class Convert>
 std::string ConvertWideInChunks(std::u16string_view wide, Convert convert) {
+    if (wide.size() <= codec::kMaxRun) return convert(wide);
     std::string out;
     size_t i = 0;
     while (i < wide.size()) {
@@ -141,12 +152,16 @@ Text Utf8ToGbkImpl(std::string_view utf8, bool compose) {
     std::u16string wide = DecodeUtf8(utf8);
     if (compose) wide = codec::ComposeForGbk(wide);
     std::string out;
-    out.reserve(wide.size());
     std::u16string_view rest = wide;
     while (!rest.empty()) {
         size_t bad = rest.find(codec::kReplacementChar);
         std::u16string_view run = rest.substr(0, bad);
-        out += ConvertWideInChunks(run, [&](std::u16string_view w) { return codec::EncodeGbk(w, compose); });
+        auto encode = [&](std::u16string_view w) { return codec::EncodeGbk(w, compose); };
+        if (out.empty()) {
+            out = ConvertWideInChunks(run, encode);  // the usual case: no copy
+        } else {
+            out += ConvertWideInChunks(run, encode);
+        }
         if (bad == std::u16string_view::npos) break;
         out += '?';
         rest.remove_prefix(bad + 1);

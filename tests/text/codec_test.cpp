@@ -4,7 +4,12 @@
 // 936 (Windows backend): results must not depend on the system code page.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 #include "text/compose_table.h"
 #include "text/text.h"
@@ -48,6 +53,33 @@ TEST(Codec, ConvertsBothWays) {
         EXPECT_EQ(Hex(GbkToUtf8(c.gbk)), Hex(c.utf8)) << c.name;
         EXPECT_EQ(Hex(Utf8ToGbk(c.utf8)), Hex(c.gbk)) << c.name;
     }
+}
+
+// The Windows build runs under code page 1252 and under 936; Chinese must come
+// through the same in both, since every conversion names its code page.
+TEST(Codec, ChineseRoundTripsWhateverTheAnsiCodePage) {
+#ifdef _WIN32
+    const char* lang = std::getenv("LANG");
+    const unsigned acp = GetACP();
+    RecordProperty("ansi_code_page", static_cast<int>(acp));
+    const std::string locale = lang ? lang : "";
+    if (locale.rfind("zh_CN", 0) == 0) {
+        EXPECT_EQ(acp, 936u);
+    } else if (locale.rfind("en_US", 0) == 0) {
+        EXPECT_EQ(acp, 1252u);
+    }
+#endif
+    // "搜索神器：中文测试，全角　空格" and its UTF-8.
+    const std::string gbk =
+        "\xCB\xD1\xCB\xF7\xC9\xF1\xC6\xF7\xA3\xBA\xD6\xD0\xCE\xC4\xB2\xE2\xCA\xD4\xA3\xAC"
+        "\xC8\xAB\xBD\xC7\xA1\xA1\xBF\xD5\xB8\xF1";
+    const std::string utf8 =
+        "\xE6\x90\x9C\xE7\xB4\xA2\xE7\xA5\x9E\xE5\x99\xA8\xEF\xBC\x9A\xE4\xB8\xAD\xE6\x96\x87"
+        "\xE6\xB5\x8B\xE8\xAF\x95\xEF\xBC\x8C\xE5\x85\xA8\xE8\xA7\x92\xE3\x80\x80\xE7\xA9\xBA"
+        "\xE6\xA0\xBC";
+    EXPECT_EQ(Hex(GbkToUtf8(gbk)), Hex(utf8));
+    EXPECT_EQ(Hex(Utf8ToGbk(utf8)), Hex(gbk));
+    EXPECT_EQ(Hex(UrlDecode(UrlEncode(gbk))), Hex(gbk));
 }
 
 struct OneWay { const char* name; std::string input; std::string expected; };

@@ -3,11 +3,15 @@
 // match and is never case-folded), and the marker search pages are cut with.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <climits>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "text/text.h"
+#include "text_reference.h"
 
 namespace sorvix {
 namespace {
@@ -231,6 +235,39 @@ TEST(Routines, CharacterStepping) {
         {"ab", 3, false},
     };
     for (const Case& c : cases) EXPECT_EQ(IsGbkCharStart(c.text, c.index), c.start) << Hex(c.text) << " @" << c.index;
+}
+
+// Random texts from bytes that make GBK hard: leads, letters and "@" that are
+// trail bytes too, A1 pairs, quotes and spaces that never are. Find, Replace
+// and Split must agree with the reference on every one.
+TEST(Routines, AgreeWithTheCharacterByCharacterReference) {
+    const char alphabet[] = {'a', 'A', 'b', '@', '"', ' ', '\x81', '\xA1', '\xB0', '\xFE', '\x7F', '\xFF'};
+    std::mt19937 rng(20261209);
+    auto pick = [&](size_t maxLength) {
+        std::string s(std::uniform_int_distribution<size_t>(0, maxLength)(rng), ' ');
+        for (char& c : s) c = alphabet[std::uniform_int_distribution<size_t>(0, sizeof alphabet - 1)(rng)];
+        return s;
+    };
+    for (int i = 0; i < 20000; ++i) {
+        const std::string text = pick(24), sought = pick(3), replacement = pick(2);
+        const int start = std::uniform_int_distribution<int>(-1, 26)(rng);
+        const int count = std::uniform_int_distribution<int>(-1, 3)(rng);
+        const bool flag = (i & 1) != 0;
+        ASSERT_EQ(Find(text, sought, start, flag), test::ReferenceFind(text, sought, start, flag))
+            << Hex(text) << " / " << Hex(sought) << " from " << start << (flag ? " ignoring case" : "");
+        ASSERT_EQ(Hex(Replace(text, sought, replacement, start, count, flag)),
+                  Hex(test::ReferenceReplace(text, sought, replacement, start, count, flag)))
+            << Hex(text) << " / " << Hex(sought) << " from " << start << " count " << count;
+        if (!text.empty() && !sought.empty()) {
+            std::vector<Text> pieces = Split(text, sought);
+            std::string joined;
+            for (size_t k = 0; k < pieces.size(); ++k) joined += (k ? sought : "") + pieces[k];
+            ASSERT_EQ(joined, text) << Hex(text) << " / " << Hex(sought);
+            // As many pieces as the reference finds occurrences, plus one.
+            const std::string marked = test::ReferenceReplace(text, sought, "\n", 1, -1, true);
+            ASSERT_EQ(pieces.size(), static_cast<size_t>(std::count(marked.begin(), marked.end(), '\n')) + 1);
+        }
+    }
 }
 
 // A large page: every routine stays well within a test timeout and does not

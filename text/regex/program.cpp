@@ -31,6 +31,20 @@ const DoubleByteIndexOfValues& ValuesOfDoubleBytes() {
     return values;
 }
 
+// For each Unicode value below 0x10000, the double-byte code index that
+// maps to it, or -1 (first code wins when two map to one value).
+const std::vector<int32_t>& CodesByValue() {
+    static const std::vector<int32_t> codes = [] {
+        std::vector<int32_t> v(0x10000, -1);
+        const uint16_t* t = DoubleByteToUnicode();
+        for (int i = 0; i < kDoubleByteCount; ++i) {
+            if (t[i] && v[t[i]] < 0) v[t[i]] = i;
+        }
+        return v;
+    }();
+    return codes;
+}
+
 // Codes in the table whose Unicode value lies in set (for uniformity tests).
 size_t CountDoubleBytesIn(const CharSet& set) {
     const auto& v = ValuesOfDoubleBytes();
@@ -42,6 +56,27 @@ size_t CountDoubleBytesIn(const CharSet& set) {
     }
     if (set.Contains(0xFFFD)) count += static_cast<size_t>(v.unmapped);
     return count;
+}
+
+// Can n match the empty text? (Assertions count as empty.)
+bool CanBeEmpty(const Node& n) {
+    switch (n.kind) {
+        case Node::Kind::kEmpty: case Node::Kind::kAssert: return true;
+        case Node::Kind::kSet: return false;
+        case Node::Kind::kConcat:
+            for (const auto& c : n.children) {
+                if (!CanBeEmpty(*c)) return false;
+            }
+            return true;
+        case Node::Kind::kAlternate:
+            for (const auto& c : n.children) {
+                if (CanBeEmpty(*c)) return true;
+            }
+            return false;
+        case Node::Kind::kGroup: return CanBeEmpty(*n.children[0]);
+        case Node::Kind::kRepeat: return n.min == 0 || CanBeEmpty(*n.children[0]);
+    }
+    return true;
 }
 
 class Compiler {
@@ -104,8 +139,23 @@ private:
         int lo = 1 << 30, hi = -1;
         GroupRange(n, lo, hi);
         int body = Emit(n, next);
+        return WithReset(lo, hi, body);
+    }
+    // The same for an iteration whose empty match must fail (see EmitPair).
+    int EmitIterationPair(const Node& n, int ifEmpty, int ifConsumed) {
+        int lo = 1 << 30, hi = -1;
+        GroupRange(n, lo, hi);
+        int body = EmitPair(n, ifEmpty, ifConsumed);
+        return WithReset(lo, hi, body);
+    }
+    int WithReset(int lo, int hi, int body) {
         if (hi < 0 || tooBig_) return body;
         return Add({Inst::Op::kReset, 2 * lo, body, 2 * hi + 2});
+    }
+
+    int Fail() {
+        if (failPc_ < 0) failPc_ = Add({Inst::Op::kFail, 0, -1, -1});
+        return failPc_;
     }
 
     // Emits code for n that continues at next; returns its entry.
@@ -137,57 +187,94 @@ private:
             case Node::Kind::kAssert:
                 prog_.hasAssertions = true;
                 return Add({Inst::Op::kAssert, static_cast<int>(n.assertKind), next, -1});
-            case Node::Kind::kRepeat: {
-                const Node& child = *n.children[0];
-                int cur;
-                if (n.max < 0) {
-                    // Loop: split, then one iteration that jumps back to the split.
-                    int loop = Add({Inst::Op::kSplit, 0, -1, -1});
-                    int body = EmitIteration(child, loop);
-                    if (tooBig_) return 0;
-                    prog_.insts[loop].out = n.greedy ? body : next;
-                    prog_.insts[loop].out1 = n.greedy ? next : body;
-                    cur = loop;
-                } else {
-                    cur = next;
-                    for (int i = n.min; i < n.max && !tooBig_; ++i) {
-                        int body = EmitIteration(child, cur);
-                        cur = n.greedy ? Add({Inst::Op::kSplit, 0, body, next})
-                                       : Add({Inst::Op::kSplit, 0, next, body});
-                    }
-                }
-                for (int i = 0; i < n.min && !tooBig_; ++i) cur = EmitIteration(child, cur);
-                return cur;
-            }
+            case Node::Kind::kRepeat:
+                return EmitRepeat(n, -1, next, false).second;
         }
         return next;
+    }
+
+    // ECMAScript fails an iteration beyond the minimum that matched the empty
+    // text. Whether an iteration has consumed anything so far is finite
+    // state, so it is kept in the program counter: EmitPair emits code for n
+    // that has not consumed yet and continues at ifEmpty when n matched
+    // empty, at ifConsumed otherwise (that part is ordinary Emit code).
+    int EmitPair(const Node& n, int ifEmpty, int ifConsumed) {
+        if (tooBig_) return 0;
+        switch (n.kind) {
+            case Node::Kind::kEmpty:
+                return ifEmpty;
+            case Node::Kind::kSet:
+                return Add({Inst::Op::kConsume, SetId(n.set, n.negated), ifConsumed, -1});
+            case Node::Kind::kAssert:
+                prog_.hasAssertions = true;
+                return Add({Inst::Op::kAssert, static_cast<int>(n.assertKind), ifEmpty, -1});
+            case Node::Kind::kConcat: {
+                int e = ifEmpty, c = ifConsumed;
+                for (size_t i = n.children.size(); i-- > 0;) {
+                    int ne = EmitPair(*n.children[i], e, c);
+                    if (i > 0) c = Emit(*n.children[i], c);
+                    e = ne;
+                }
+                return e;
+            }
+            case Node::Kind::kAlternate: {
+                int entry = EmitPair(*n.children.back(), ifEmpty, ifConsumed);
+                for (size_t i = n.children.size() - 1; i-- > 0;) {
+                    int alt = EmitPair(*n.children[i], ifEmpty, ifConsumed);
+                    entry = Add({Inst::Op::kSplit, 0, alt, entry});
+                }
+                return entry;
+            }
+            case Node::Kind::kGroup: {
+                int closeE = Add({Inst::Op::kSave, 2 * n.group + 1, ifEmpty, -1});
+                int closeC = Add({Inst::Op::kSave, 2 * n.group + 1, ifConsumed, -1});
+                int body = EmitPair(*n.children[0], closeE, closeC);
+                return Add({Inst::Op::kSave, 2 * n.group, body, -1});
+            }
+            case Node::Kind::kRepeat:
+                return EmitRepeat(n, ifEmpty, ifConsumed, true).first;
+        }
+        return ifEmpty;
+    }
+
+    // A repetition; returns (entry before anything was consumed, entry
+    // after). Without pairMode only the second is built, continuing at next.
+    std::pair<int, int> EmitRepeat(const Node& n, int ifEmpty, int next, bool pairMode) {
+        const Node& child = *n.children[0];
+        const bool emptyBody = CanBeEmpty(child);
+        auto iteration = [&](int cont) {
+            return emptyBody ? EmitIterationPair(child, Fail(), cont) : EmitIteration(child, cont);
+        };
+        int e = ifEmpty, c = next;
+        if (n.max < 0) {
+            int loop = Add({Inst::Op::kSplit, 0, -1, -1});
+            int it = iteration(loop);
+            if (tooBig_) return {0, 0};
+            prog_.insts[loop].out = n.greedy ? it : next;
+            prog_.insts[loop].out1 = n.greedy ? next : it;
+            c = loop;
+            if (pairMode) e = n.greedy ? Add({Inst::Op::kSplit, 0, it, ifEmpty}) : Add({Inst::Op::kSplit, 0, ifEmpty, it});
+        } else {
+            for (int i = n.min; i < n.max && !tooBig_; ++i) {
+                int it = iteration(c);
+                if (pairMode && i + 1 == n.max) {
+                    e = n.greedy ? Add({Inst::Op::kSplit, 0, it, ifEmpty}) : Add({Inst::Op::kSplit, 0, ifEmpty, it});
+                }
+                c = n.greedy ? Add({Inst::Op::kSplit, 0, it, next}) : Add({Inst::Op::kSplit, 0, next, it});
+            }
+        }
+        for (int i = 0; i < n.min && !tooBig_; ++i) {
+            if (pairMode) e = EmitIterationPair(child, e, c);
+            c = EmitIteration(child, c);
+        }
+        return {e, c};
     }
 
     Program& prog_;
     bool ignoreCase_;
     bool tooBig_ = false;
+    int failPc_ = -1;
 };
-
-// Can n match the empty text? (Assertions count as empty.)
-bool CanBeEmpty(const Node& n) {
-    switch (n.kind) {
-        case Node::Kind::kEmpty: case Node::Kind::kAssert: return true;
-        case Node::Kind::kSet: return false;
-        case Node::Kind::kConcat:
-            for (const auto& c : n.children) {
-                if (!CanBeEmpty(*c)) return false;
-            }
-            return true;
-        case Node::Kind::kAlternate:
-            for (const auto& c : n.children) {
-                if (CanBeEmpty(*c)) return true;
-            }
-            return false;
-        case Node::Kind::kGroup: return CanBeEmpty(*n.children[0]);
-        case Node::Kind::kRepeat: return n.min == 0 || CanBeEmpty(*n.children[0]);
-    }
-    return true;
-}
 
 // ASCII literal the pattern must begin with: the leading single characters
 // of the top-level sequence.
@@ -213,16 +300,13 @@ std::string LiteralPrefix(const Node& root) {
 }
 
 // Splits all characters into classes with the same membership in every set.
+// One-byte characters: by signature. Double-byte codes: by refinement, one
+// mixed set at a time, over plain arrays (no per-code signatures).
 bool BuildClasses(const std::vector<CharSet>& sets, Program& prog) {
     const size_t k = sets.size();
     const size_t words = (k + 63) / 64;
     std::map<std::vector<uint64_t>, int> ids;
-    std::vector<std::vector<uint64_t>> signatures;
-    auto classOf = [&](const std::vector<uint64_t>& sig) {
-        auto [it, inserted] = ids.emplace(sig, static_cast<int>(signatures.size()));
-        if (inserted) signatures.push_back(sig);
-        return it->second;
-    };
+    std::vector<uint32_t> representative;  // a Unicode value of each class
     std::vector<uint64_t> sig(words);
     for (int b = 0; b < 256; ++b) {
         std::fill(sig.begin(), sig.end(), 0);
@@ -230,45 +314,77 @@ bool BuildClasses(const std::vector<CharSet>& sets, Program& prog) {
         for (size_t i = 0; i < k; ++i) {
             if (sets[i].Contains(u)) sig[i / 64] |= uint64_t{1} << (i % 64);
         }
-        prog.byteClass[b] = static_cast<uint16_t>(classOf(sig));
+        auto [it, inserted] = ids.emplace(sig, static_cast<int>(representative.size()));
+        if (inserted) representative.push_back(u);
+        prog.byteClass[b] = static_cast<uint16_t>(it->second);
     }
-    // Double-byte codes: a set either holds all of them, none, or some.
     const size_t total = ValuesOfDoubleBytes().sorted.size() + ValuesOfDoubleBytes().unmapped;
-    std::vector<uint64_t> uniform(words, 0);
     std::vector<size_t> mixed;
     for (size_t i = 0; i < k; ++i) {
         size_t count = CountDoubleBytesIn(sets[i]);
-        if (count == total) uniform[i / 64] |= uint64_t{1} << (i % 64);
-        else if (count != 0) mixed.push_back(i);
+        if (count != total && count != 0) mixed.push_back(i);
     }
+    const uint16_t* table = DoubleByteToUnicode();
+    auto valueOf = [&](int code) -> uint32_t { return table[code] ? table[code] : 0xFFFD; };
+    const int firstDouble = static_cast<int>(representative.size());
     if (mixed.empty()) {
-        prog.doubleByteUniformClass = static_cast<uint16_t>(classOf(uniform));
+        // Every double-byte code behaves alike; any mapped one represents them.
+        int code = 0;
+        while (!table[code]) ++code;
+        prog.doubleByteUniformClass = static_cast<uint16_t>(firstDouble);
+        representative.push_back(table[code]);
     } else {
-        const uint16_t* table = DoubleByteToUnicode();
+        std::vector<int> cls(kDoubleByteCount, 0);  // local class ids, refined per set
+        int classes = 1;
+        std::vector<uint8_t> in(kDoubleByteCount);
+        const std::vector<int32_t>& byValue = CodesByValue();
+        std::vector<int> split;
+        for (size_t i : mixed) {
+            std::fill(in.begin(), in.end(), 0);
+            for (const auto& r : sets[i].Ranges()) {
+                for (uint32_t u = r.first; u <= r.second && u <= 0xFFFF; ++u) {
+                    if (byValue[u] >= 0) in[byValue[u]] = 1;
+                }
+            }
+            if (sets[i].Contains(0xFFFD)) {
+                for (int code = 0; code < kDoubleByteCount; ++code) {
+                    if (!table[code]) in[code] = 1;
+                }
+            }
+            // Codes of one class that are in the set move to a new class.
+            split.assign(classes, -1);
+            for (int code = 0; code < kDoubleByteCount; ++code) {
+                if (!in[code]) continue;
+                int& target = split[cls[code]];
+                if (target < 0) target = classes++;
+                cls[code] = target;
+            }
+            if (firstDouble + classes > 65535) return false;
+        }
+        // Classes that lost every code to their splits stay unused; compact.
+        std::vector<int> final(classes, -1);
         prog.doubleByteClass.assign(kDoubleByteCount, 0);
         for (int code = 0; code < kDoubleByteCount; ++code) {
             if (!IsTrail(static_cast<unsigned char>(0x40 + code % kTrailCount))) continue;
-            sig = uniform;
-            uint32_t u = table[code] ? table[code] : 0xFFFD;
-            for (size_t i : mixed) {
-                if (sets[i].Contains(u)) sig[i / 64] |= uint64_t{1} << (i % 64);
+            int& f = final[cls[code]];
+            if (f < 0) {
+                f = static_cast<int>(representative.size());
+                representative.push_back(valueOf(code));
             }
-            prog.doubleByteClass[code] = static_cast<uint16_t>(classOf(sig));
-            if (signatures.size() > 65535) return false;
+            prog.doubleByteClass[code] = static_cast<uint16_t>(f);
         }
+        prog.doubleByteUniformClass = prog.doubleByteClass[0];
     }
-    prog.classCount = static_cast<int>(signatures.size());
+    prog.classCount = static_cast<int>(representative.size());
     prog.setCount = static_cast<int>(k);
-    prog.member.assign(k * signatures.size(), 0);
-    for (size_t c = 0; c < signatures.size(); ++c) {
+    prog.member.assign(k * representative.size(), 0);
+    for (size_t c = 0; c < representative.size(); ++c) {
         for (size_t i = 0; i < k; ++i) {
-            prog.member[i * signatures.size() + c] = (signatures[c][i / 64] >> (i % 64)) & 1;
+            prog.member[i * representative.size() + c] = sets[i].Contains(representative[c]);
         }
     }
-    // Word and line-break facts per class, for \b \B ^ $. Both hold only
-    // ASCII characters, which always have a class of their own byte.
-    prog.isWordClass.assign(signatures.size(), 0);
-    prog.isLineBreakClass.assign(signatures.size(), 0);
+    prog.isWordClass.assign(representative.size(), 0);
+    prog.isLineBreakClass.assign(representative.size(), 0);
     return true;
 }
 

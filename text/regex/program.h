@@ -23,7 +23,7 @@ namespace sorvix::regex {
 inline constexpr int kMaxInstructions = 200000;
 
 struct Inst {
-    enum class Op : uint8_t { kConsume, kSplit, kJmp, kSave, kReset, kAssert, kMatch };
+    enum class Op : uint8_t { kConsume, kSplit, kJmp, kSave, kReset, kAssert, kMatch, kFail };
     Op op = Op::kMatch;
     int arg = 0;    // kConsume: set; kSave: slot; kReset: first slot; kAssert: AssertKind
     int out = -1;   // next instruction; kSplit: the preferred branch

@@ -187,8 +187,9 @@ long long Regex::DfaEnd(std::string_view subject, size_t from) {
                         d.list.push_back(pc);
                         pc = -1;
                         continue;
-                    case Inst::Op::kAssert:
-                        pc = -1;  // not used: patterns with assertions have no DFA
+                    case Inst::Op::kAssert:  // never here: patterns with assertions have no DFA
+                    case Inst::Op::kFail:
+                        pc = -1;
                         continue;
                 }
             }
@@ -350,6 +351,9 @@ bool Regex::FindPike(std::string_view subject, size_t from, size_t hint, size_t 
                         break;
                     case Inst::Op::kAssert:
                         pc = holds(in.arg, p, prev, next) ? in.out : -1;
+                        break;
+                    case Inst::Op::kFail:
+                        pc = -1;
                         break;
                     case Inst::Op::kConsume:
                     case Inst::Op::kMatch:

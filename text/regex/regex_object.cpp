@@ -42,9 +42,13 @@ int RegexObject::MatchCount() const {
     return static_cast<int>(spans_.size() / (2 * (static_cast<size_t>(groupCount_) + 1)));
 }
 
-Text RegexObject::MatchText(int index) const { return GroupText(index, 0); }
+Text RegexObject::MatchText(int index) const { return SpanText(index, 0); }
 
 Text RegexObject::GroupText(int index, int group) const {
+    return group < 1 ? Text() : SpanText(index, group);
+}
+
+Text RegexObject::SpanText(int index, int group) const {
     if (index < 1 || index > MatchCount() || group < 0 || group > groupCount_) return {};
     size_t base = (static_cast<size_t>(index) - 1) * 2 * (static_cast<size_t>(groupCount_) + 1) +
                   2 * static_cast<size_t>(group);

@@ -37,6 +37,8 @@ public:
                                                  // or the group did not take part
 
 private:
+    Text SpanText(int index, int group) const;  // group 0 = the whole match
+
     // For each match, (1 + groupCount_) pairs of byte offsets [begin, end)
     // into subject_: the whole match, then each group; -1 marks a group that
     // did not take part.

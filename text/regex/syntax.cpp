@@ -108,6 +108,7 @@ void CharSet::AddCaseVariants() {
                 extra.push_back(up);
                 extra.push_back(SimpleLower(c));
                 extra.push_back(SimpleLower(up));
+                if (up == 0x3A3) extra.push_back(0x3C2);  // final sigma shares the capital
             }
         }
     }

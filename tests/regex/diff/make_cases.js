@@ -172,6 +172,11 @@ const hand = [
   ['^', 'a\nb', 'mg'],
   ['^', 'a\nb', 'g'],
   ['a$', 'a\na', 'g'],
+  ['^(?:[^a]{0,2}?|@){1,2}', '@Ab', 'g'],
+  ['(?:a?|b)*?c', 'abc', 'g'],
+  ['(a?){2,3}b', 'ab', 'g'],
+  ['((?:x|)*?)y', 'xxy', 'g'],
+  ['(?:(a)|b|)+', 'ab', 'g'],
   [magnet, entry('<span class=\'highlight\'>中文</span>电影', '2024-01-02', '1.2 GB', '3', 'magnet:?xt=urn:btih:ABC') +
     entry('第二', '2023-05-06', '700 MB', '1', 'magnet:?xt=urn:btih:DEF'), 'img'],
   [magnet, '<h5 class="h">x</h5>'.repeat(20), 'img'],
