@@ -209,6 +209,25 @@ TEST_F(SitesEndToEnd, ShareIndexDetailPagesResolveToTheirDownloadAddress) {
     ASSERT_TRUE(sitesim::FindById(10144) && sitesim::FindById(10144)->expired) << "the fixture's expired share";
 }
 
+TEST_F(SitesEndToEnd, AnnouncementPostCarriesNotesAddressAndVersion) {
+    // Read the way the update notice reads it: once percent-decoded for the
+    // two marked parts, once raw for the version.
+    const Text address = config.blog + sitesim::kAnnouncementPath;
+    struct {
+        const char* version;
+        bool namesOwnVersion;
+    } cases[] = {{"V1.0", true}, {"v1.0", true}, {"V1.1", false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.version);
+        sim.SetBlogVersion(c.version);
+        Text post = UrlDecode(BytesToText(net->FetchPage(address)));
+        EXPECT_EQ(TextBetween(post, "^^^", "^^^"), G("1.修复搜索卡顿 2.新增音乐搜索"));
+        EXPECT_EQ(TextBetween(post, "@@@", "@@@"), config.blog + "/download/sorvix-" + c.version + ".zip");
+        Text raw = BytesToText(net->FetchPage(address));
+        EXPECT_EQ(Find(raw, "V1.0", 1, true) > 0, c.namesOwnVersion);
+    }
+}
+
 // ---- Faults: a search always ends, with what it could read ----------------------
 
 TEST_F(SitesEndToEnd, AResetPageCostsOnlyItsOwnRows) {
