@@ -5,7 +5,6 @@
 //           [--fault-site SITE] [--fault-from N] [--fault-to N]
 //           [--fault-path TEXT] [--huge-bytes N]
 // Port 0 picks a free port; the addresses are printed on one line each.
-#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -17,17 +16,18 @@
 
 namespace {
 
-std::atomic<bool> gStop{false};
+volatile std::sig_atomic_t gStop = 0;
 
-void OnSignal(int) { gStop = true; }
+void OnSignal(int) { gStop = 1; }
+
+const char* const kUsageText =
+    "usage: sitesim [--magnet-port N] [--shareindex-port N] [--searchbase-port N] [--blog-port N]\n"
+    "               [--log FILE] [--blog-version V] [--latency MS]\n"
+    "               [--fault none|reset|hang|broken|huge] [--fault-site SITE]\n"
+    "               [--fault-from N] [--fault-to N] [--fault-path TEXT] [--huge-bytes N]\n";
 
 int Usage(const char* why) {
-    std::fprintf(stderr, "sitesim: %s\n", why);
-    std::fprintf(stderr,
-                 "usage: sitesim [--magnet-port N] [--shareindex-port N] [--searchbase-port N] [--blog-port N]\n"
-                 "               [--log FILE] [--blog-version V] [--latency MS]\n"
-                 "               [--fault none|reset|hang|broken|huge] [--fault-site SITE]\n"
-                 "               [--fault-from N] [--fault-to N] [--fault-path TEXT] [--huge-bytes N]\n");
+    std::fprintf(stderr, "sitesim: %s\n%s", why, kUsageText);
     return 2;
 }
 
@@ -52,7 +52,7 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         if (a == "--help" || a == "-h") {
-            Usage("help");
+            std::fputs(kUsageText, stdout);
             return 0;
         }
         if (i + 1 >= argc) return Usage(("missing value for " + a).c_str());
