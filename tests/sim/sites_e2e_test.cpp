@@ -272,6 +272,33 @@ TEST_F(SitesEndToEnd, BrokenMarkupGivesFewerRowsAndNoCrash) {
     EXPECT_EQ(v.BadCellWrites(), 0);
 }
 
+TEST_F(SitesEndToEnd, ABodyBrokenOffHalfWayEndsThatPageOnly) {
+    FaultPlan plan;
+    plan.kind = FaultKind::kCutBody;
+    plan.pathContains = "/2";
+    sim.SetFaults(Site::kShareIndex, plan);
+    auto& v = Run(2, sitesim::kKeywordThreeBody);
+    EXPECT_EQ(sim.Targets(Site::kShareIndex).size(), 4u);
+    EXPECT_GE(v.RowCount(), 13) << "pages 1 and 3 are whole";
+    EXPECT_LT(v.RowCount(), 25);
+    EXPECT_EQ(v.BadCellWrites(), 0);
+    EXPECT_EQ(v.Label(StatusLabel::Operation), G("搜索完毕！"));
+}
+
+TEST_F(SitesEndToEnd, ADrippingAnswerIsCutByTheOverallDeadline) {
+    // Each piece comes well inside the receive time-out; only the whole-call
+    // deadline (6 s here) can end the probe.
+    FaultPlan plan;
+    plan.kind = FaultKind::kDrip;
+    plan.dripMs = 400;
+    plan.toRequest = 1;
+    sim.SetFaults(Site::kMagnet, plan);
+    auto& v = Run(1, sitesim::kKeywordThreeBody);
+    EXPECT_LT(seconds, 15.0);
+    EXPECT_EQ(v.RowCount(), 0);
+    EXPECT_EQ(Messages(), std::vector<Text>{G("共找到  0  个内容。\r\n\r\n\r\n\r\n右键弹出菜单！")});
+}
+
 TEST_F(SitesEndToEnd, AnOversizedAnswerIsDroppedNotStored) {
     FaultPlan plan;
     plan.kind = FaultKind::kHugeBody;

@@ -311,6 +311,28 @@ TEST_F(SiteSimTest, HugeBodyIsSentInFull) {
     EXPECT_EQ(a.body.rfind("<!DOCTYPE html>", 0), 0u) << "the page comes first, the padding after it";
 }
 
+TEST_F(SiteSimTest, CutBodyBreaksOffHalfWay) {
+    FaultPlan plan;
+    plan.kind = FaultKind::kCutBody;
+    sim.SetFaults(Site::kMagnet, plan);
+    auto a = RawGet(Port(Site::kMagnet), "/search?keyword=" + EncodeAll(sitesim::kKeywordThreeBody));
+    ASSERT_TRUE(a.gotHeader);
+    EXPECT_GT(a.contentLength, 1000);
+    EXPECT_EQ(static_cast<long>(a.body.size()), a.contentLength / 2) << "half the announced body, then nothing";
+}
+
+TEST_F(SiteSimTest, DripSendsTheWholeAnswerSlowly) {
+    FaultPlan plan;
+    plan.kind = FaultKind::kDrip;
+    plan.dripMs = 20;
+    sim.SetFaults(Site::kBlog, plan);
+    auto a = RawGet(Port(Site::kBlog), "/", 20000);
+    ASSERT_TRUE(a.gotHeader);
+    EXPECT_EQ(static_cast<long>(a.body.size()), a.contentLength);
+    const double pieces = static_cast<double>(a.head.size() + 4 + a.body.size()) / 16;
+    EXPECT_GE(a.seconds, (pieces - 1) * 0.02 * 0.9);
+}
+
 TEST_F(SiteSimTest, OversizedRequestHeaderIsRefused) {
     auto a = RawGet(Port(Site::kMagnet), "/search?keyword=" + std::string(70000, 'a'));
     EXPECT_EQ(a.status, 431);

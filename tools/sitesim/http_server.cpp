@@ -93,13 +93,15 @@ const char* FaultName(FaultKind kind) {
         case FaultKind::kHang: return "hang";
         case FaultKind::kBrokenMarkup: return "broken";
         case FaultKind::kHugeBody: return "huge";
+        case FaultKind::kCutBody: return "cut";
+        case FaultKind::kDrip: return "drip";
     }
     return "none";
 }
 
 bool ParseFaultName(const std::string& text, FaultKind* kind) {
     for (FaultKind k : {FaultKind::kNone, FaultKind::kReset, FaultKind::kHang, FaultKind::kBrokenMarkup,
-                        FaultKind::kHugeBody}) {
+                        FaultKind::kHugeBody, FaultKind::kCutBody, FaultKind::kDrip}) {
         if (text == FaultName(k)) {
             *kind = k;
             return true;
@@ -301,26 +303,38 @@ bool HttpServer::ReadRequest(const Socket& s, HttpRequest* req, int* errorStatus
     return true;
 }
 
-void HttpServer::SendResponse(const Socket& s, const HttpResponse& r, const FaultPlan& plan, bool huge) {
+bool HttpServer::SendResponse(const Socket& s, const HttpResponse& r, const FaultPlan& plan, FaultKind fault) {
     std::size_t total = r.body.size();
-    if (huge && plan.hugeBytes > total) total = plan.hugeBytes;
+    if (fault == FaultKind::kHugeBody && plan.hugeBytes > total) total = plan.hugeBytes;
     std::string head = "HTTP/1.1 " + std::to_string(r.status) + " " + StatusText(r.status) + "\r\n";
     head += "Content-Type: " + r.contentType + "\r\n";
     head += "Content-Length: " + std::to_string(total) + "\r\n";
     head += "Connection: close\r\n";
     for (const auto& [k, v] : r.headers) head += k + ": " + v + "\r\n";
     head += "\r\n";
-    if (!SendAll(s, head.data(), head.size())) return;
-    if (!SendAll(s, r.body.data(), r.body.size())) return;
+    if (fault == FaultKind::kDrip) {
+        // Header and body alike, a few bytes at a time: a client that only
+        // limits each single wait would never give up.
+        std::string all = head + r.body;
+        for (std::size_t i = 0; i < all.size(); i += 16) {
+            if (!SendAll(s, all.data() + i, std::min<std::size_t>(16, all.size() - i))) return false;
+            if (!SleepUnlessStopping(plan.dripMs)) return false;
+        }
+        return true;
+    }
+    if (!SendAll(s, head.data(), head.size())) return false;
+    if (fault == FaultKind::kCutBody) return SendAll(s, r.body.data(), r.body.size() / 2);
+    if (!SendAll(s, r.body.data(), r.body.size())) return false;
     // The padding is an HTML comment after the page, streamed in pieces so a
     // huge answer costs no huge buffer here.
     std::size_t left = total - r.body.size();
     std::string pad(64 * 1024, 'x');
     while (left > 0 && !stopping_) {
         std::size_t n = std::min(left, pad.size());
-        if (!SendAll(s, pad.data(), n)) return;
+        if (!SendAll(s, pad.data(), n)) return false;
         left -= n;
     }
+    return !stopping_;
 }
 
 void HttpServer::Serve(Connection& c) {
@@ -332,7 +346,7 @@ void HttpServer::Serve(Connection& c) {
             r.status = errorStatus;
             r.contentType = "text/plain";
             r.body = StatusText(errorStatus);
-            SendResponse(c.socket, r, FaultPlan{}, false);
+            SendResponse(c.socket, r, FaultPlan{}, FaultKind::kNone);
             ShutdownSend(c.socket);
         }
         return;
@@ -366,7 +380,14 @@ void HttpServer::Serve(Connection& c) {
 
     HttpResponse r = handler_(req);
     if (fault == FaultKind::kBrokenMarkup) r.body = BreakMarkup(r.body);
-    SendResponse(c.socket, r, plan, fault == FaultKind::kHugeBody);
+    bool sent = SendResponse(c.socket, r, plan, fault);
+    if (fault == FaultKind::kCutBody && sent) {
+        // Give the half body a moment to leave before the reset overtakes it.
+        SleepUnlessStopping(50);
+        std::lock_guard<std::mutex> lock(mu_);
+        AbortiveClose(c.socket);
+        return;
+    }
     ShutdownSend(c.socket);
     // Let the client read to the end before the socket closes; closing with
     // unread input would turn our FIN into a reset on some stacks.

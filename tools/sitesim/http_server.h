@@ -1,7 +1,8 @@
 // A small HTTP/1.1 server for the site simulator: one listener on loopback,
 // one thread per connection, one request per connection ("Connection: close").
 // It can misbehave on purpose (FaultPlan): add latency, reset the connection,
-// accept and never answer, break the markup or send a huge body, so clients
+// accept and never answer, break the markup, send a huge body, break off
+// in the middle of the body or drip it out slowly, so clients
 // can be tested against every way a real site fails.
 // Guarantees: every request is reported to the logger before any fault acts;
 // Stop() wakes and joins every thread, hung connections included, and
@@ -52,6 +53,8 @@ enum class FaultKind {
     kHang,          // read the request, never answer, keep the connection open
     kBrokenMarkup,  // answer with a truncated and mangled body
     kHugeBody,      // answer with the page padded to hugeBytes
+    kCutBody,       // announce the whole body, send half of it, then reset
+    kDrip,          // send the answer in 16-byte pieces, dripMs apart
 };
 
 const char* FaultName(FaultKind kind);
@@ -64,6 +67,7 @@ struct FaultPlan {
     int toRequest = 0;          // of this server, counted from 1; 0 = no end
     std::string pathContains;   // and only targets containing this text
     std::size_t hugeBytes = 32u << 20;
+    int dripMs = 200;
 };
 
 // Truncates a page at about 60 % (possibly inside a multi-byte character)
@@ -97,7 +101,8 @@ private:
     void AcceptLoop();
     void Serve(Connection& c);
     bool ReadRequest(const Socket& s, HttpRequest* req, int* errorStatus);
-    void SendResponse(const Socket& s, const HttpResponse& r, const FaultPlan& plan, bool huge);
+    // False when the peer went away or we are stopping.
+    bool SendResponse(const Socket& s, const HttpResponse& r, const FaultPlan& plan, FaultKind fault);
     bool SleepUnlessStopping(int ms);
     void ReapFinished(bool all);
 

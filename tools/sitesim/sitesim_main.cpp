@@ -1,9 +1,9 @@
 // sitesim: runs the site simulator until SIGINT or SIGTERM.
 //   sitesim [--magnet-port N] [--shareindex-port N] [--searchbase-port N]
 //           [--blog-port N] [--log FILE] [--blog-version V]
-//           [--latency MS] [--fault none|reset|hang|broken|huge]
+//           [--latency MS] [--fault none|reset|hang|broken|huge|cut|drip]
 //           [--fault-site SITE] [--fault-from N] [--fault-to N]
-//           [--fault-path TEXT] [--huge-bytes N]
+//           [--fault-path TEXT] [--huge-bytes N] [--drip-ms MS]
 // Port 0 picks a free port; the addresses are printed on one line each.
 #include <chrono>
 #include <csignal>
@@ -23,8 +23,8 @@ void OnSignal(int) { gStop = 1; }
 const char* const kUsageText =
     "usage: sitesim [--magnet-port N] [--shareindex-port N] [--searchbase-port N] [--blog-port N]\n"
     "               [--log FILE] [--blog-version V] [--latency MS]\n"
-    "               [--fault none|reset|hang|broken|huge] [--fault-site SITE]\n"
-    "               [--fault-from N] [--fault-to N] [--fault-path TEXT] [--huge-bytes N]\n";
+    "               [--fault none|reset|hang|broken|huge|cut|drip] [--fault-site SITE]\n"
+    "               [--fault-from N] [--fault-to N] [--fault-path TEXT] [--huge-bytes N] [--drip-ms MS]\n";
 
 int Usage(const char* why) {
     std::fprintf(stderr, "sitesim: %s\n%s", why, kUsageText);
@@ -83,6 +83,9 @@ int main(int argc, char** argv) {
             plan.toRequest = static_cast<int>(n);
         } else if (a == "--fault-path") {
             plan.pathContains = v;
+        } else if (a == "--drip-ms") {
+            if (!ToInt(v, 1, 600000, &n)) return Usage(("bad interval " + v).c_str());
+            plan.dripMs = static_cast<int>(n);
         } else if (a == "--huge-bytes") {
             if (!ToInt(v, 0, 2000000000, &n)) return Usage(("bad size " + v).c_str());
             plan.hugeBytes = static_cast<std::size_t>(n);
