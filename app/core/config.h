@@ -1,0 +1,59 @@
+// Configuration: the site addresses, the stored search base and the network
+// time-outs, read from sorvix.ini beside the executable (the file named by the
+// environment variable SORVIX_CONFIG instead, when set), with compiled-in
+// defaults that point at loopback.
+//
+// File format: UTF-8, optional BOM; "[section]" lines, "key = value" lines,
+// blank lines, and comments from ";" or "#" (at the start of a line, or after
+// a blank inside a value). Unknown sections and keys are ignored. Every line
+// that is none of these is reported once, with its number, and otherwise
+// ignored; so is a time-out that is not a positive number. A missing file gives
+// the defaults and no problem. Covered by tests/app/config_test.cpp.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "net/net_config.h"
+#include "text/text.h"
+
+namespace sorvix {
+
+// Compiled-in defaults. The search base is kept only in the encoded form
+// that SearchBaseDecode reads (made with tools/searchbase-encode); it decodes
+// to "http://127.0.0.1:8933/cse?q=".
+inline constexpr std::string_view kDefaultMagnetAddress = "http://127.0.0.1:8931";
+inline constexpr std::string_view kDefaultShareIndexAddress = "http://127.0.0.1:8932";
+extern const std::string_view kDefaultSearchBaseEncoded;
+inline constexpr std::string_view kDefaultBlogAddress = "http://127.0.0.1:8934";
+
+struct Config {
+    Text magnet{kDefaultMagnetAddress};          // no trailing slash
+    Text shareIndex{kDefaultShareIndexAddress};  // no trailing slash; prefixes its links
+    Text searchBaseEncoded{kDefaultSearchBaseEncoded};  // decode with SearchBaseDecode
+    Text blog{kDefaultBlogAddress};              // empty: no update check
+    NetConfig network;                           // time-outs and limits of every request
+};
+
+struct ConfigLoad {
+    Config config;
+    bool fileRead = false;               // false: the file was missing or unreadable
+    std::vector<std::string> problems;   // UTF-8, one per bad line: "sorvix.ini:7: ..."
+};
+
+// Keys: [sites] magnet, shareindex, searchbase (plain address; stored encoded),
+// blog; [network] connect_timeout_ms, send_timeout_ms, receive_timeout_ms,
+// overall_deadline_ms.
+// Site addresses lose trailing slashes. Values are UTF-8 in the file and GBK in
+// the Config.
+ConfigLoad LoadConfig(const std::filesystem::path& path);
+
+// Parses file contents (for tests and for callers that read the file themselves).
+ConfigLoad ParseConfig(std::string_view contents, std::string_view fileName = "sorvix.ini");
+
+// SORVIX_CONFIG when set and not empty, else exeDir / "sorvix.ini".
+std::filesystem::path ConfigPath(const std::filesystem::path& exeDir);
+
+}  // namespace sorvix

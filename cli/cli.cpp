@@ -1,0 +1,291 @@
+// sorvix-cli's logic (see cli.h).
+#include "cli/cli.h"
+
+#include <cctype>
+#include <exception>
+#include <mutex>
+#include <system_error>
+
+#include "app/core/link_check.h"
+#include "app/core/search.h"
+#include "cli/cli_output.h"
+#include "cli/console_view.h"
+#include "sites/cancel_token.h"
+#include "sites/site_search.h"
+#include "text/text.h"
+
+namespace sorvix::cli {
+
+namespace {
+
+const char* const kUsage =
+    "usage: sorvix-cli search --source N|LABEL [--page TEXT] [--format table|json] KEYWORD\n"
+    "       sorvix-cli resolve URL\n";
+
+// Column headings of the result table, as the window shows them.
+const std::vector<std::string> kHeadings = {
+    "\xE5\xBA\x8F\xE5\x8F\xB7",                          // 序号
+    "\xE6\x96\x87\xE4\xBB\xB6\xE5\x90\x8D\xE7\xA7\xB0",  // 文件名称
+    "\xE6\x94\xB6\xE5\xBD\x95\xE6\x97\xB6\xE9\x97\xB4",  // 收录时间
+    "\xE6\x96\x87\xE4\xBB\xB6\xE5\xA4\xA7\xE5\xB0\x8F",  // 文件大小
+    "\xE6\x96\x87\xE4\xBB\xB6\xE6\x95\xB0\xE9\x87\x8F",  // 文件数量
+    "\xE7\xA3\x81\xE5\x8A\x9B\xE9\x93\xBE\xE6\x8E\xA5",  // 磁力链接
+    "\xE6\x96\x87\xE4\xBB\xB6\xE7\xB1\xBB\xE5\x9E\x8B",  // 文件类型
+    "\xE7\xBD\x91\xE7\x9B\x98\xE7\xB1\xBB\xE5\x9E\x8B",  // 网盘类型
+};
+
+const char* const kNoAddressFound = "\xE6\xB2\xA1\xE6\x9C\x89\xE6\x89\xBE\xE5\x88\xB0\xE5\x9C\xB0\xE5\x9D\x80";  // 没有找到地址
+
+// One line, so scripts can show it as it is.
+int Usage(const CliContext& c, const std::string& why) {
+    c.err << "sorvix-cli: " << why << " (sorvix-cli --help shows the usage)\n";
+    return kExitUsage;
+}
+
+// Records every address a routine asks for, in order, then forwards it.
+class RecordingSiteNet : public SiteNet {
+public:
+    explicit RecordingSiteNet(SiteNet& inner) : inner_(inner) {}
+    Bytes Request(const Text& url) override {
+        Record(url);
+        return inner_.Request(url);
+    }
+    Bytes FetchPage(const Text& url) override {
+        Record(url);
+        return inner_.FetchPage(url);
+    }
+    std::vector<Text> Addresses() const {
+        std::lock_guard<std::mutex> lock(mu_);
+        return addresses_;
+    }
+
+private:
+    void Record(const Text& url) {
+        std::lock_guard<std::mutex> lock(mu_);
+        addresses_.push_back(url);
+    }
+    SiteNet& inner_;
+    mutable std::mutex mu_;
+    std::vector<Text> addresses_;
+};
+
+std::string PathText(const std::filesystem::path& p) {
+    std::u8string s = p.u8string();
+    return std::string(s.begin(), s.end());
+}
+
+bool LoadConfiguration(const CliContext& c, Config* config) {
+    std::error_code ec;
+    bool exists = std::filesystem::exists(c.configPath, ec);
+    if (!exists) {
+        if (!c.configRequired) return true;  // defaults
+        c.err << "sorvix-cli: cannot read configuration " << PathText(c.configPath) << '\n';
+        return false;
+    }
+    ConfigLoad load;
+    // A directory, or a file that vanishes or breaks while it is read, is as
+    // unreadable as a missing one; the loader may throw on such a path.
+    try {
+        if (std::filesystem::is_regular_file(c.configPath, ec)) load = LoadConfig(c.configPath);
+    } catch (const std::exception&) {
+        load.fileRead = false;
+    }
+    if (!load.fileRead) {
+        c.err << "sorvix-cli: cannot read configuration " << PathText(c.configPath) << '\n';
+        return false;
+    }
+    for (const std::string& p : load.problems) c.err << "sorvix-cli: warning: " << p << '\n';
+    *config = load.config;
+    return true;
+}
+
+
+std::string Utf8(const Text& gbk) { return GbkToUtf8(gbk); }
+
+// Message box text for a terminal: its line breaks as plain new lines.
+std::string TerminalText(const Text& gbk) {
+    std::string s = Utf8(gbk);
+    std::string out;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == '\r' && i + 1 < s.size() && s[i + 1] == '\n') continue;
+        out += s[i];
+    }
+    return out;
+}
+
+int Search(const std::vector<std::string>& args, const CliContext& c) {
+    std::string sourceText;
+    std::string page = "1";
+    std::string format = "table";
+    std::vector<std::string> positional;
+    bool sawSource = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--") {
+            positional.insert(positional.end(), args.begin() + static_cast<long>(i) + 1, args.end());
+            break;
+        }
+        std::string name = a;
+        std::string value;
+        bool inlineValue = false;
+        if (a.rfind("--", 0) == 0 && a.find('=') != std::string::npos) {
+            name = a.substr(0, a.find('='));
+            value = a.substr(a.find('=') + 1);
+            inlineValue = true;
+        }
+        if (name == "--source" || name == "--page" || name == "--format") {
+            if (!inlineValue) {
+                if (i + 1 >= args.size()) return Usage(c, "missing value for " + name);
+                value = args[++i];
+            }
+            if (name == "--source") {
+                sourceText = value;
+                sawSource = true;
+            } else if (name == "--page") {
+                page = value;
+            } else {
+                format = value;
+            }
+        } else if (a.size() > 1 && a[0] == '-') {
+            return Usage(c, "unknown option " + a);
+        } else {
+            positional.push_back(a);
+        }
+    }
+    if (!sawSource) return Usage(c, "--source is required");
+    int option = ParseSource(sourceText);
+    if (option == 0) return Usage(c, "unknown source " + sourceText);
+    if (format != "table" && format != "json") return Usage(c, "unknown format " + format);
+    if (positional.size() != 1) {
+        return Usage(c, positional.empty() ? "missing KEYWORD" : "more than one KEYWORD (quote it)");
+    }
+    if (positional[0].empty()) return Usage(c, "empty KEYWORD");
+
+    Config config;
+    if (!LoadConfiguration(c, &config)) return kExitUsage;
+    std::unique_ptr<SiteNet> net = c.makeNet ? c.makeNet(config) : MakeNetworkSiteNet(config.network);
+    RecordingSiteNet recording(*net);
+
+    const bool json = format == "json";
+    int printedVersion = -1;
+    ConsoleAppView* viewPtr = nullptr;
+    auto printTable = [&] {
+        if (json || !viewPtr) return;
+        int version = viewPtr->TableVersion();
+        if (version == printedVersion) return;
+        printedVersion = version;
+        std::vector<std::vector<std::string>> rows;
+        auto viewRows = viewPtr->Rows();
+        if (viewRows.empty()) return;  // a heading over nothing says nothing
+        for (const auto& row : viewRows) {
+            std::vector<std::string> cells;
+            for (const Text& cell : row) cells.push_back(Utf8(cell));
+            rows.push_back(std::move(cells));
+        }
+        c.out << FormatTable(kHeadings, rows) << std::flush;
+    };
+    // In table form a message box first shows the rows it is about, then
+    // its own text, so the terminal reads in the order the window would.
+    ConsoleAppView view(json ? nullptr : &c.err, [&](const Text& title, const Text& text) {
+        if (json) return;
+        printTable();
+        c.out << TerminalText(title) << ' ' << TerminalText(text) << '\n' << std::flush;
+    });
+    viewPtr = &view;
+    view.SetBoxText(EditBox::Keyword, Utf8ToGbk(positional[0]));
+    view.SetBoxText(EditBox::Page, Utf8ToGbk(page));
+
+    CancelToken cancel;
+    RunSource(option, view, recording, config, cancel);
+
+    if (json) {
+        std::string out = "{\"source\": " + std::to_string(option) +
+                          ", \"siteCode\": " + JsonString(Utf8(SiteCodeForOption(option))) + ", \"rows\": [";
+        bool firstRow = true;
+        for (const auto& row : view.Rows()) {
+            out += firstRow ? "[" : ", [";
+            firstRow = false;
+            for (std::size_t k = 0; k < row.size(); ++k) out += (k ? ", " : "") + JsonString(Utf8(row[k]));
+            out += "]";
+        }
+        out += "], \"operation\": " + JsonString(Utf8(view.Label(StatusLabel::Operation)));
+        out += ", \"data\": " + JsonString(Utf8(view.Label(StatusLabel::Data)));
+        out += ", \"messages\": [";
+        bool first = true;
+        for (const Text& m : view.Messages()) {
+            out += (first ? "" : ", ") + JsonString(Utf8(m));
+            first = false;
+        }
+        out += "], \"requests\": [";
+        first = true;
+        for (const Text& r : recording.Addresses()) {
+            out += (first ? "" : ", ") + JsonString(Utf8(r));
+            first = false;
+        }
+        out += "]}\n";
+        c.out << out << std::flush;
+    } else {
+        printTable();
+    }
+    return kExitOk;
+}
+
+int Resolve(const std::vector<std::string>& args, const CliContext& c) {
+    if (args.size() != 1) return Usage(c, args.empty() ? "missing URL" : "resolve takes one URL");
+    if (args[0].empty()) return Usage(c, "empty URL");
+    Config config;
+    if (!LoadConfiguration(c, &config)) return kExitUsage;
+    std::unique_ptr<SiteNet> net = c.makeNet ? c.makeNet(config) : MakeNetworkSiteNet(config.network);
+    Text address = ResolveShareIndexLink(*net, Utf8ToGbk(args[0]));
+    if (address.empty()) {
+        c.err << kNoAddressFound << '\n';
+        return kExitNotFound;
+    }
+    // What the page names is untrusted: the window program refuses to open
+    // such a link, so the tool does not hand it on either.
+    LinkVerdict verdict = CheckLink(address, LinkUse::ShareIndexDownload);
+    if (!verdict.allowed) {
+        c.err << "sorvix-cli: refused link " << JsonString(Utf8(address)) << ": " << verdict.reason << '\n';
+        return kExitNotFound;
+    }
+    c.out << Utf8(address) << '\n' << std::flush;
+    return kExitOk;
+}
+
+}  // namespace
+
+int ParseSource(const std::string& text) {
+    if (!text.empty() && text.size() <= 2 && std::isdigit(static_cast<unsigned char>(text[0])) &&
+        std::isdigit(static_cast<unsigned char>(text.back()))) {
+        int n = std::stoi(text);
+        return n >= 1 && n <= kSourceCount ? n : 0;
+    }
+    Text gbk = Utf8ToGbk(text);
+    auto fold = [](Text s) {
+        for (char& ch : s) {
+            if (ch >= 'A' && ch <= 'Z') ch = static_cast<char>(ch - 'A' + 'a');
+        }
+        return s;
+    };
+    for (int option = 1; option <= kSourceCount; ++option) {
+        // Folding only ASCII letters is safe on GBK: it is applied to both
+        // sides alike, and equal byte strings stay equal.
+        if (fold(SourceLabel(option)) == fold(gbk)) return option;
+    }
+    return 0;
+}
+
+int RunCli(const std::vector<std::string>& args, const CliContext& c) {
+    if (args.empty()) return Usage(c, "missing command");
+    const std::string& command = args[0];
+    std::vector<std::string> rest(args.begin() + 1, args.end());
+    if (command == "search") return Search(rest, c);
+    if (command == "resolve") return Resolve(rest, c);
+    if (command == "--help" || command == "-h" || command == "help") {
+        c.out << kUsage;
+        return kExitOk;
+    }
+    return Usage(c, "unknown command " + command);
+}
+
+}  // namespace sorvix::cli

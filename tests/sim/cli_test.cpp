@@ -1,0 +1,290 @@
+// sorvix-cli in-process against the site simulator: the JSON form is exactly
+// one object with every field, the table lines up CJK text by display width,
+// bad arguments and unreadable configurations fail with one line, and
+// resolve gives the detail page's address or "没有找到地址". Also the output
+// helpers on their own.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/cli.h"
+#include "cli/cli_output.h"
+#include "mini_json.h"
+#include "sim_fixture.h"
+#include "tools/sitesim/dataset.h"
+#include "tools/sitesim/pages.h"
+
+namespace sorvix {
+namespace {
+
+using sitesim::Site;
+using test::Json;
+
+struct CliRun {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+class CliTest : public test::SimFixture {
+protected:
+    CliRun Run(const std::vector<std::string>& args, const std::string& configPath = "", bool required = true) {
+        std::ostringstream out;
+        std::ostringstream err;
+        cli::CliContext context{out, err, std::filesystem::path(configPath.empty() ? ini : configPath), required, nullptr};
+        CliRun r;
+        r.status = cli::RunCli(args, context);
+        r.out = out.str();
+        r.err = err.str();
+        return r;
+    }
+    void SetUp() override {
+        SimFixture::SetUp();
+        ini = WriteIni("cli_test_sorvix.ini");
+    }
+    std::string ini;
+};
+
+Json ParseOrFail(const std::string& text) {
+    Json j;
+    std::string error;
+    EXPECT_TRUE(test::JsonReader::Parse(text, &j, &error)) << error << "\n" << text;
+    return j;
+}
+
+std::vector<std::string> Strings(const Json& array) {
+    std::vector<std::string> out;
+    for (const Json& item : array.array) {
+        EXPECT_EQ(item.kind, Json::kString);
+        out.push_back(item.string);
+    }
+    return out;
+}
+
+TEST_F(CliTest, JsonIsExactlyOneObjectWithEveryField) {
+    CliRun r = Run({"search", "--source", "1", "--format", "json", sitesim::kKeywordThreeBody});
+    ASSERT_EQ(r.status, 0) << r.err;
+    Json j = ParseOrFail(r.out);
+    ASSERT_EQ(j.kind, Json::kObject);
+    EXPECT_EQ(j.keyOrder,
+              (std::vector<std::string>{"source", "siteCode", "rows", "operation", "data", "messages", "requests"}));
+    EXPECT_EQ(j.object["source"].number, 1);
+    EXPECT_EQ(j.object["siteCode"].string, "1");
+    const auto hits = sitesim::Search(sitesim::kKeywordThreeBody);
+    ASSERT_EQ(j.object["rows"].array.size(), hits.size());
+    for (const Json& row : j.object["rows"].array) EXPECT_EQ(row.array.size(), 8u);
+    EXPECT_EQ(Strings(j.object["rows"].array[2]),
+              (std::vector<std::string>{"3", hits[2]->name, hits[2]->date, hits[2]->size,
+                                        std::to_string(hits[2]->fileCount),
+                                        "magnet:?xt=urn:btih:" + sitesim::InfoHash(hits[2]->name), "磁力", "不是网盘"}));
+    EXPECT_EQ(j.object["operation"].string, "搜索完毕！");
+    EXPECT_EQ(j.object["data"].string, "已获取数据25个");
+    EXPECT_EQ(Strings(j.object["messages"]),
+              std::vector<std::string>{"共找到  25  个内容。\r\n\r\n\r\n\r\n右键弹出菜单！"});
+    const std::string m = sim.Address(Site::kMagnet) + "/search?keyword=%E4%B8%89%E4%BD%93";
+    EXPECT_EQ(Strings(j.object["requests"]),
+              (std::vector<std::string>{m, m + "&p=1", m + "&p=2", m + "&p=3"}));
+    EXPECT_EQ(r.err, "") << "the JSON form keeps the status texts to itself";
+}
+
+TEST_F(CliTest, JsonOfADiskPageKeepsTabsAndNamesThePage) {
+    CliRun r = Run({"search", "--source", "\xE7\x99\xBE\xE5\xBA\xA6\xE7\xBD\x91\xE7\x9B\x98", "--page", "2",  // 百度网盘
+                    "--format=json", sitesim::kKeywordEarth});
+    ASSERT_EQ(r.status, 0) << r.err;
+    Json j = ParseOrFail(r.out);
+    EXPECT_EQ(j.object["source"].number, 3);
+    EXPECT_EQ(j.object["siteCode"].string, "3");
+    ASSERT_EQ(j.object["rows"].array.size(), 7u);  // 17 hits, second page
+    const std::string title = j.object["rows"].array[0].array[1].string;
+    EXPECT_EQ(title.substr(0, 11), std::string(11, '\t'));
+    EXPECT_EQ(j.object["messages"].array.size(), 0u);
+    ASSERT_EQ(j.object["requests"].array.size(), 1u);
+    EXPECT_NE(j.object["requests"].array[0].string.find("&wp=15&start=10"), std::string::npos);
+}
+
+TEST_F(CliTest, JsonWithoutResultsStillHasEveryField) {
+    CliRun r = Run({"search", "--source", "2", "--format", "json", "xyz"});
+    ASSERT_EQ(r.status, 0);
+    Json j = ParseOrFail(r.out);
+    EXPECT_EQ(j.object["rows"].array.size(), 0u);
+    EXPECT_EQ(Strings(j.object["messages"]), std::vector<std::string>{"很抱歉, 没有找到有关  xyz  的结果。"});
+    EXPECT_EQ(j.object["requests"].array.size(), 1u);
+}
+
+// Display columns before `needle` on `line`, or -1.
+int ColumnOf(const std::string& line, const std::string& needle) {
+    std::size_t p = line.find(needle);
+    return p == std::string::npos ? -1 : cli::DisplayWidth(line.substr(0, p));
+}
+
+TEST_F(CliTest, TableLinesUpWideCharactersAndReportsStatusOnStderr) {
+    CliRun r = Run({"search", "--source", "2", sitesim::kKeywordThreeBody});
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::vector<std::string> lines;
+    std::istringstream in(r.out);
+    for (std::string l; std::getline(in, l);) lines.push_back(l);
+    ASSERT_GE(lines.size(), 27u);
+    // Heading, rule, 25 rows, then the closing message.
+    const int nameColumn = ColumnOf(lines[0], "文件名称");
+    const int linkColumn = ColumnOf(lines[0], "磁力链接");
+    ASSERT_GT(nameColumn, 0);
+    const auto hits = sitesim::Search(sitesim::kKeywordThreeBody);
+    for (std::size_t i = 0; i < hits.size(); ++i) {
+        const std::string& line = lines[i + 2];
+        EXPECT_EQ(ColumnOf(line, hits[i]->name), nameColumn) << line;
+        EXPECT_EQ(ColumnOf(line, sim.Address(Site::kShareIndex) + "/r/"), linkColumn) << line;
+    }
+    EXPECT_NE(r.out.find("右键弹出菜单"), std::string::npos);
+    EXPECT_GT(r.out.find("右键弹出菜单"), r.out.find(hits.back()->name)) << "the message follows the rows";
+    EXPECT_NE(r.err.find("[操作] 搜索中...."), std::string::npos);
+    EXPECT_NE(r.err.find("[数据] 已获取数据25个"), std::string::npos);
+}
+
+TEST_F(CliTest, BadArgumentsFailWithOneLine) {
+    const std::vector<std::vector<std::string>> cases = {
+        {},
+        {"find", "x"},
+        {"search", "x"},
+        {"search", "--source", "21", "x"},
+        {"search", "--source", "0", "x"},
+        {"search", "--source", "nosuch", "x"},
+        {"search", "--source", "1"},
+        {"search", "--source", "1", ""},
+        {"search", "--source", "1", "a", "b"},
+        {"search", "--source", "1", "--format", "xml", "x"},
+        {"search", "--source", "1", "--bogus", "x"},
+        {"search", "x", "--source"},
+        {"resolve"},
+        {"resolve", "a", "b"},
+    };
+    for (const auto& args : cases) {
+        std::string joined;
+        for (const auto& a : args) joined += "[" + a + "]";
+        SCOPED_TRACE(joined);
+        CliRun r = Run(args);
+        EXPECT_EQ(r.status, cli::kExitUsage);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err.rfind("sorvix-cli: ", 0), 0u) << r.err;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    }
+    EXPECT_TRUE(sim.Requests().empty()) << "nothing is fetched for a bad command";
+}
+
+TEST_F(CliTest, AnUnreadableConfigurationIsAnError) {
+    const std::string missing = ::testing::TempDir() + "no_such_dir/sorvix.ini";
+    const std::string directory = ::testing::TempDir();
+    for (const std::string& path : {missing, directory}) {
+        SCOPED_TRACE(path);
+        CliRun r = Run({"search", "--source", "1", "x"}, path);
+        EXPECT_EQ(r.status, cli::kExitUsage);
+        EXPECT_EQ(r.err.rfind("sorvix-cli: ", 0), 0u) << r.err;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    }
+    EXPECT_TRUE(sim.Requests().empty());
+}
+
+TEST_F(CliTest, AMalformedLineIsReportedAndTheRestIsUsed) {
+    std::string path = WriteIni("cli_test_malformed.ini");
+    {
+        std::ofstream f(path, std::ios::app | std::ios::binary);
+        f << "this line means nothing\n";
+    }
+    CliRun r = Run({"search", "--source", "1", "--format", "json", "xyz"}, path);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.err.find("warning"), std::string::npos) << r.err;
+    EXPECT_EQ(sim.Targets(Site::kMagnet).size(), 1u) << "the addresses of the file were used";
+}
+
+TEST_F(CliTest, ResolvePrintsTheRealAddressOrFails) {
+    const std::string site = sim.Address(Site::kShareIndex);
+    CliRun ok = Run({"resolve", site + "/r/10002"});
+    EXPECT_EQ(ok.status, 0) << ok.err;
+    EXPECT_EQ(ok.out, sitesim::RealAddress(*sitesim::FindById(10002), site) + "\n");
+
+    CliRun thunder = Run({"resolve", site + "/r/10004"});
+    EXPECT_EQ(thunder.status, 0) << thunder.err;
+    EXPECT_EQ(thunder.out.rfind("thunder://", 0), 0u);
+
+    for (const char* id : {"10144", "99"}) {  // expired share, no such page
+        CliRun r = Run({"resolve", site + "/r/" + id});
+        EXPECT_EQ(r.status, cli::kExitNotFound);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err, "没有找到地址\n");
+    }
+    CliRun hostile = Run({"resolve", site + "/r/10145"});
+    EXPECT_EQ(hostile.status, cli::kExitNotFound);
+    EXPECT_EQ(hostile.out, "") << "a local file offered as download is never handed on";
+    EXPECT_NE(hostile.err.find("refused"), std::string::npos);
+}
+
+TEST(CliSource, NumbersAndLabelsNameTheOptions) {
+    struct {
+        const char* text;
+        int option;
+    } cases[] = {
+        {"1", 1}, {"20", 20}, {"0", 0}, {"21", 0}, {"01", 1}, {"-1", 0}, {"", 0},
+        {"BT樱桃", 1}, {"bt樱桃", 1}, {"盘多多", 2}, {"RayFile", 18}, {"rayfile", 18},
+        {"YUNFILE网盘", 14}, {"网盘搜资源", 19}, {"音乐", 20}, {"网盘", 0},
+    };
+    for (const auto& c : cases) EXPECT_EQ(cli::ParseSource(c.text), c.option) << c.text;
+}
+
+TEST(CliOutput, DisplayWidthCountsWideCharactersTwice) {
+    struct {
+        std::string text;
+        int width;
+    } cases[] = {
+        {"", 0}, {"abc", 3}, {"三体", 4}, {"a三b", 4}, {"ＡＢ", 4}, {"，", 2},
+        {"e\xCC\x81", 1},  // e + combining acute
+        {"\xFF", 1},       // a stray byte still takes a column
+        {"\xF0\xA0\x80\x80", 2},  // U+20000, CJK extension B
+    };
+    for (const auto& c : cases) EXPECT_EQ(cli::DisplayWidth(c.text), c.width) << c.text;
+}
+
+TEST(CliOutput, JsonStringsAreAlwaysValid) {
+    struct {
+        std::string in;
+        std::string out;
+    } cases[] = {
+        {"plain", "\"plain\""},
+        {"q\"b\\", "\"q\\\"b\\\\\""},
+        {"\r\n\t", "\"\\r\\n\\t\""},
+        {std::string("\x01\x7f", 2), "\"\\u0001\\u007f\""},
+        {"三体", "\"三体\""},
+        {"a\xC3", "\"a\xEF\xBF\xBD\""},           // cut sequence
+        {"\xED\xA0\x80", "\"\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\""},  // surrogate
+        {"\xC0\xAF", "\"\xEF\xBF\xBD\xEF\xBF\xBD\""},                  // overlong '/'
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(cli::JsonString(c.in), c.out);
+        Json j;
+        std::string error;
+        EXPECT_TRUE(test::JsonReader::Parse(cli::JsonString(c.in), &j, &error)) << error;
+    }
+}
+
+TEST(CliOutput, CellsBecomeOneLine) {
+    EXPECT_EQ(cli::OneLine("\t\t\tFilm 2014 \t\t"), "Film 2014");
+    EXPECT_EQ(cli::OneLine("a\r\nb"), "a b");
+    EXPECT_EQ(cli::OneLine("\t"), "");
+}
+
+TEST(CliOutput, TableColumnsStartAtTheSameDisplayColumn) {
+    std::string t = cli::FormatTable({"序号", "名", "x"}, {{"1", "三体全集", "a"}, {"10", "ab", "b"}, {"2"}});
+    std::vector<std::string> lines;
+    std::istringstream in(t);
+    for (std::string l; std::getline(in, l);) lines.push_back(l);
+    ASSERT_EQ(lines.size(), 5u);
+    EXPECT_EQ(lines[0], "序号  名        x");
+    EXPECT_EQ(lines[1], "----  --------  -");
+    EXPECT_EQ(lines[2], "1     三体全集  a");
+    EXPECT_EQ(lines[3], "10    ab        b");
+    EXPECT_EQ(lines[4], "2");
+}
+
+}  // namespace
+}  // namespace sorvix

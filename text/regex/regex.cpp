@@ -1,0 +1,782 @@
+// Matchers of regex.h: PikeVM, lazy DFA, bounded backtracker, prefix scan.
+// None recurses; every work list is sized from the program, never from the
+// subject (the backtracker's visited bits are sized from the window and
+// capped by kBacktrackBudgetBits).
+#include "text/regex/regex.h"
+
+#include <algorithm>
+#include <cstring>
+#include <unordered_map>
+
+namespace sorvix::regex {
+
+namespace {
+
+constexpr size_t kNpos = static_cast<size_t>(-1);
+
+// Set of instruction indices that remembers insertion order (priority).
+class SparseSet {
+public:
+    void Resize(size_t n) {
+        sparse_.assign(n, 0);
+        dense_.clear();
+        dense_.reserve(n);
+    }
+    bool Contains(int v) const {
+        unsigned i = sparse_[v];
+        return i < dense_.size() && dense_[i] == v;
+    }
+    void Insert(int v) {
+        sparse_[v] = static_cast<unsigned>(dense_.size());
+        dense_.push_back(v);
+    }
+    void Clear() { dense_.clear(); }
+    bool Empty() const { return dense_.empty(); }
+    const std::vector<int>& Dense() const { return dense_; }
+
+private:
+    std::vector<unsigned> sparse_;
+    std::vector<int> dense_;
+};
+
+inline bool IsAsciiLetter(unsigned char c) { return (c | 0x20) >= 'a' && (c | 0x20) <= 'z'; }
+
+// Rough frequency of a byte in HTML pages; the prefix scan looks for the
+// rarest byte of the literal.
+int ByteFrequency(unsigned char c) {
+    if (c == ' ' || c == '\n' || c == '\t') return 100;
+    if (c == '<' || c == '>' || c == '"' || c == '=' || c == '/') return 80;
+    if (c >= 'a' && c <= 'z') return (std::strchr("etaoinsrhlcd", c) != nullptr) ? 70 : 50;
+    if (c >= 'A' && c <= 'Z') return 30;
+    if (c >= '0' && c <= '9') return 25;
+    if (c == '.' || c == ',' || c == '-' || c == ':' || c == ';' || c == '_') return 40;
+    return 10;
+}
+
+struct Job {
+    int pc;     // >= 0: explore pc at pos; -1: restore slot to value
+    int slot;
+    long long pos;  // pos for explore; the old value for restore
+};
+
+}  // namespace
+
+struct Regex::Scratch {
+    SparseSet clist, nlist;
+    std::vector<int> ccaps, ncaps;  // per instruction: slotCount ints
+    std::vector<int> work;
+    std::vector<Job> stack;
+    std::vector<uint64_t> visited;
+    // Per lazy gap: the position ranges its scans passed through, sorted.
+    std::vector<std::vector<std::pair<size_t, size_t>>> gapSpans;
+};
+
+struct Regex::Dfa {
+    std::vector<std::vector<int>> states;
+    std::unordered_map<std::string, int> index;
+    std::vector<int32_t> trans;  // states x classCount; -2 unknown, -1 dead
+    std::vector<uint8_t> isMatch;
+    SparseSet seen;
+    std::vector<int> stack;
+    std::vector<int> list;
+    int start = -1;
+    bool failed = false;
+};
+
+Regex::Regex() = default;
+Regex::~Regex() = default;
+
+bool Regex::Compile(std::string_view pattern, bool ignoreCase, bool multiLine, std::string* error) {
+    ok_ = false;
+    dfa_.reset();
+    scratch_.reset();
+    prefixAnchor_ = -1;
+    CompileResult r = regex::Compile(pattern, ignoreCase, multiLine, program_);
+    if (!r.ok) {
+        if (error) *error = r.error;
+        return false;
+    }
+    // Per-instruction capture storage of the PikeVM must stay modest.
+    if (program_.insts.size() * static_cast<size_t>(program_.slotCount) > (size_t{8} << 20)) {
+        if (error) *error = "pattern too large";
+        return false;
+    }
+    int best = 1000;
+    for (size_t i = 0; i < program_.prefix.size(); ++i) {
+        unsigned char c = static_cast<unsigned char>(program_.prefix[i]);
+        if (program_.prefixIgnoreCase && IsAsciiLetter(c)) continue;
+        if (ByteFrequency(c) < best) {
+            best = ByteFrequency(c);
+            prefixAnchor_ = static_cast<int>(i);
+        }
+    }
+    scratch_ = std::make_unique<Scratch>();
+    const size_t ni = program_.insts.size();
+    scratch_->clist.Resize(ni);
+    scratch_->nlist.Resize(ni);
+    scratch_->ccaps.assign(ni * program_.slotCount, -1);
+    scratch_->ncaps.assign(ni * program_.slotCount, -1);
+    scratch_->work.assign(program_.slotCount, -1);
+    if (!program_.hasAssertions) {
+        dfa_ = std::make_unique<Dfa>();
+        dfa_->seen.Resize(ni);
+        PrepareBacktracker();
+    }
+    ok_ = true;
+    return true;
+}
+
+void Regex::PrepareBacktracker() {
+    const Program& prog = program_;
+    const int ni = static_cast<int>(prog.insts.size());
+    std::vector<int> indegree(ni, 0);
+    ++indegree[prog.start];
+    for (const Inst& in : prog.insts) {
+        if (in.op == Inst::Op::kMatch || in.op == Inst::Op::kFail) continue;
+        if (in.out >= 0) ++indegree[in.out];
+        if (in.op == Inst::Op::kSplit && in.out1 >= 0) ++indegree[in.out1];
+    }
+    joinSlot_.assign(ni, -1);
+    joinCount_ = 0;
+    for (int pc = 0; pc < ni; ++pc) {
+        if (indegree[pc] > 1) joinSlot_[pc] = joinCount_++;
+    }
+    // Lazy gaps "X*?" where X is one set: L: Split(exit, C), C: Consume(X) -> L.
+    gapIndex_.assign(ni, -1);
+    gaps_.clear();
+    std::vector<int> stack;
+    std::vector<uint8_t> seen(ni);
+    for (int pc = 0; pc < ni; ++pc) {
+        const Inst& in = prog.insts[pc];
+        if (in.op != Inst::Op::kSplit || in.out1 < 0) continue;
+        const Inst& loop = prog.insts[in.out1];
+        if (loop.op != Inst::Op::kConsume || loop.out != pc) continue;
+        // Sets the exit can begin with; give up if it can succeed or assert
+        // without consuming, or lead back here.
+        Gap gap;
+        gap.stopClass.assign(prog.classCount, 0);
+        std::fill(seen.begin(), seen.end(), 0);
+        stack.assign(1, in.out);
+        bool usable = true;
+        while (!stack.empty() && usable) {
+            int q = stack.back();
+            stack.pop_back();
+            if (q < 0 || seen[q]) continue;
+            seen[q] = 1;
+            const Inst& e = prog.insts[q];
+            switch (e.op) {
+                case Inst::Op::kConsume:
+                    for (int c = 0; c < prog.classCount; ++c) {
+                        if (prog.Member(e.arg, c)) gap.stopClass[c] = 1;
+                    }
+                    break;
+                case Inst::Op::kSplit:
+                    if (q == pc) usable = false;
+                    stack.push_back(e.out);
+                    stack.push_back(e.out1);
+                    break;
+                case Inst::Op::kJmp: case Inst::Op::kSave: case Inst::Op::kReset:
+                    stack.push_back(e.out);
+                    break;
+                case Inst::Op::kFail:
+                    break;
+                case Inst::Op::kMatch: case Inst::Op::kAssert:
+                    usable = false;
+                    break;
+            }
+        }
+        if (!usable) continue;
+        for (int c = 0; c < prog.classCount; ++c) {
+            if (!prog.Member(loop.arg, c)) gap.stopClass[c] = 1;
+        }
+        for (int b = 0; b < 256; ++b) gap.stopByte[b] = gap.stopClass[prog.byteClass[b]];
+        // The exit's literal: consuming single characters after empty steps.
+        for (int q = in.out; q >= 0 && gap.literal.size() < 16;) {
+            const Inst& e = prog.insts[q];
+            if (e.op == Inst::Op::kSave || e.op == Inst::Op::kJmp || e.op == Inst::Op::kReset) {
+                q = e.out;
+            } else if (e.op == Inst::Op::kConsume && prog.setLiteral[e.arg] >= 0) {
+                gap.literal.push_back(static_cast<char>(prog.setLiteral[e.arg]));
+                q = e.out;
+            } else {
+                break;
+            }
+        }
+        int best = 1000;
+        for (size_t i = 0; i < gap.literal.size(); ++i) {
+            unsigned char c = static_cast<unsigned char>(gap.literal[i]);
+            if (prog.prefixIgnoreCase && IsAsciiLetter(c)) continue;
+            if (ByteFrequency(c) < best) {
+                best = ByteFrequency(c);
+                gap.anchor = static_cast<int>(i);
+            }
+        }
+        // Only ASCII bytes may stop the loop, at most two of them.
+        bool asciiOnly = true;
+        for (int b = 0x80; b < 256; ++b) {
+            if (!prog.Member(loop.arg, prog.byteClass[b])) asciiOnly = false;
+        }
+        if (prog.doubleByteClass.empty()) {
+            if (!prog.Member(loop.arg, prog.doubleByteUniformClass)) asciiOnly = false;
+        } else {
+            for (int code = 0; code < kDoubleByteCount && asciiOnly; ++code) {
+                if (IsTrail(static_cast<unsigned char>(0x40 + code % kTrailCount)) &&
+                    !prog.Member(loop.arg, prog.doubleByteClass[code])) {
+                    asciiOnly = false;
+                }
+            }
+        }
+        for (int b = 0; b < 0x80; ++b) {
+            if (!prog.Member(loop.arg, prog.byteClass[b])) gap.blockBytes.push_back(static_cast<unsigned char>(b));
+        }
+        if (!asciiOnly || gap.blockBytes.size() > 2) gap.anchor = -1;
+        for (unsigned char b : gap.blockBytes) {
+            if (b >= 0x40) gap.anchor = -1;  // could be a trail byte: not a stop
+        }
+        gapIndex_[pc] = static_cast<int>(gaps_.size());
+        gaps_.push_back(std::move(gap));
+    }
+}
+
+size_t Regex::NextCandidate(const unsigned char* s, size_t n, size_t from) const {
+    if (prefixAnchor_ < 0) return from;
+    const std::string& lit = program_.prefix;
+    const size_t m = lit.size();
+    const size_t a = static_cast<size_t>(prefixAnchor_);
+    const unsigned char anchor = static_cast<unsigned char>(lit[a]);
+    size_t known = from;  // a character boundary; only moves forward
+    size_t pos = from + a;
+    while (pos < n) {
+        const void* hit = std::memchr(s + pos, anchor, n - pos);
+        if (!hit) return kNpos;
+        size_t h = static_cast<size_t>(static_cast<const unsigned char*>(hit) - s);
+        size_t c = h - a;
+        bool same = c + m <= n;
+        for (size_t i = 0; same && i < m; ++i) {
+            unsigned char x = s[c + i], y = static_cast<unsigned char>(lit[i]);
+            same = x == y || (program_.prefixIgnoreCase && IsAsciiLetter(y) && (x | 0x20) == (y | 0x20));
+        }
+        if (same) {
+            if (s[c] < 0x40) return c;  // never a trail byte, so a boundary
+            size_t r = c;
+            while (r > known && s[r - 1] >= 0x40) --r;
+            // r is a boundary: known itself, or just after a one-byte character.
+            while (r < c) {
+                size_t len = CharLength(s, r, n);
+                if (r + len > c) break;
+                r += len;
+            }
+            known = r;
+            if (r == c) return c;
+        }
+        pos = h + 1;
+    }
+    return kNpos;
+}
+
+// ---- Lazy DFA ---------------------------------------------------------------------
+
+long long Regex::DfaEnd(std::string_view subject, size_t from) {
+    Dfa& d = *dfa_;
+    const Program& prog = program_;
+    const size_t classes = static_cast<size_t>(prog.classCount);
+
+    // Epsilon closure of pc, appended to d.list in priority order.
+    auto closure = [&](int pc0) {
+        d.stack.push_back(pc0);
+        while (!d.stack.empty()) {
+            int pc = d.stack.back();
+            d.stack.pop_back();
+            while (pc >= 0 && !d.seen.Contains(pc)) {
+                d.seen.Insert(pc);
+                const Inst& in = prog.insts[pc];
+                switch (in.op) {
+                    case Inst::Op::kJmp: case Inst::Op::kSave: case Inst::Op::kReset:
+                        pc = in.out;
+                        continue;
+                    case Inst::Op::kSplit:
+                        d.stack.push_back(in.out1);
+                        pc = in.out;
+                        continue;
+                    case Inst::Op::kConsume: case Inst::Op::kMatch:
+                        d.list.push_back(pc);
+                        pc = -1;
+                        continue;
+                    case Inst::Op::kAssert:  // never here: patterns with assertions have no DFA
+                    case Inst::Op::kFail:
+                        pc = -1;
+                        continue;
+                }
+            }
+        }
+    };
+    // Registers d.list as a state (cut after its first Match); returns its id
+    // or -1 when the cache is full.
+    auto intern = [&]() -> int {
+        for (size_t i = 0; i < d.list.size(); ++i) {
+            if (prog.insts[d.list[i]].op == Inst::Op::kMatch) {
+                d.list.resize(i + 1);
+                break;
+            }
+        }
+        if (d.list.empty()) return -1;  // dead; callers check before
+        std::string key(reinterpret_cast<const char*>(d.list.data()), d.list.size() * sizeof(int));
+        auto it = d.index.find(key);
+        if (it != d.index.end()) return it->second;
+        if (d.states.size() >= kDfaMaxStates || (d.states.size() + 1) * classes > kDfaMaxTransitions) {
+            return -2;
+        }
+        int id = static_cast<int>(d.states.size());
+        d.states.push_back(d.list);
+        d.isMatch.push_back(prog.insts[d.list.back()].op == Inst::Op::kMatch);
+        d.trans.resize(d.states.size() * classes, -2);
+        d.index.emplace(std::move(key), id);
+        return id;
+    };
+
+    if (d.start < 0) {
+        d.seen.Clear();
+        d.list.clear();
+        closure(prog.unanchoredStart);
+        d.start = intern();
+        if (d.start < 0) {
+            d.failed = true;
+            return -2;
+        }
+    }
+    const auto* s = reinterpret_cast<const unsigned char*>(subject.data());
+    const size_t n = subject.size();
+    const bool usePrefix = prefixAnchor_ >= 0;
+    int state = d.start;
+    long long lastEnd = d.isMatch[state] ? static_cast<long long>(from) : -1;
+    // Local copies: the compiler cannot keep the vectors' data in registers
+    // across the stores of the loop. Refreshed whenever a state is added.
+    const int32_t* trans = d.trans.data();
+    const uint8_t* isMatch = d.isMatch.data();
+    const uint16_t* byteClass = prog.byteClass;
+    const int start = d.start;
+    size_t p = from;
+    while (p < n) {
+        if (state == start && usePrefix) {
+            size_t q = NextCandidate(s, n, p);
+            if (q == kNpos) break;
+            p = q;
+        }
+        size_t len;
+        int cls;
+        unsigned char b = s[p];
+        if (b < 0x81) {
+            cls = byteClass[b];
+            len = 1;
+        } else {
+            cls = prog.ClassAt(s, p, n, len);
+        }
+        int next = trans[static_cast<size_t>(state) * classes + cls];
+        if (next == -2) {
+            d.seen.Clear();
+            d.list.clear();
+            for (int pc : d.states[state]) {
+                const Inst& in = prog.insts[pc];
+                if (in.op == Inst::Op::kMatch) break;
+                if (in.op == Inst::Op::kConsume && prog.Member(in.arg, cls)) closure(in.out);
+            }
+            next = d.list.empty() ? -1 : intern();
+            if (next == -2) {
+                d.failed = true;
+                return -2;
+            }
+            d.trans[static_cast<size_t>(state) * classes + cls] = next;
+            trans = d.trans.data();
+            isMatch = d.isMatch.data();
+        }
+        if (next < 0) break;
+        state = next;
+        p += len;
+        if (isMatch[state]) lastEnd = static_cast<long long>(p);
+    }
+    return lastEnd;
+}
+
+// ---- PikeVM -----------------------------------------------------------------------
+
+bool Regex::FindPike(std::string_view subject, size_t from, size_t hint, size_t end, int* slots) {
+    const Program& prog = program_;
+    Scratch& sc = *scratch_;
+    const auto* s = reinterpret_cast<const unsigned char*>(subject.data());
+    const size_t n = subject.size();
+    const int ns = prog.slotCount;
+
+    auto classAt = [&](size_t i) -> int {
+        if (i >= n) return -1;
+        size_t len;
+        return prog.ClassAt(s, i, n, len);
+    };
+    // Class of the character that ends at pos, walking from boundary b <= pos.
+    auto classBefore = [&](size_t b, size_t pos) -> int {
+        if (pos == 0) return -1;
+        int cls = -1;
+        while (b < pos) {
+            size_t len;
+            cls = prog.ClassAt(s, b, n, len);
+            b += len;
+        }
+        return cls;
+    };
+    auto holds = [&](int kind, size_t p, int prev, int next) {
+        switch (static_cast<AssertKind>(kind)) {
+            case AssertKind::kLineStart:
+                return p == 0 || (prog.multiLine && prev >= 0 && prog.isLineBreakClass[prev]);
+            case AssertKind::kLineEnd:
+                return p == n || (prog.multiLine && next >= 0 && prog.isLineBreakClass[next]);
+            case AssertKind::kWordBoundary:
+            case AssertKind::kNotWordBoundary: {
+                bool a = prev >= 0 && prog.isWordClass[prev];
+                bool b = next >= 0 && prog.isWordClass[next];
+                return (a != b) == (static_cast<AssertKind>(kind) == AssertKind::kWordBoundary);
+            }
+        }
+        return false;
+    };
+    // Follows empty transitions from pc at position p with captures in
+    // sc.work; adds every Consume and Match reached to list, in priority order.
+    auto addThread = [&](SparseSet& list, std::vector<int>& caps, int pc0, size_t p, int prev, int next) {
+        sc.stack.push_back({pc0, 0, 0});
+        while (!sc.stack.empty()) {
+            Job j = sc.stack.back();
+            sc.stack.pop_back();
+            if (j.pc < 0) {
+                sc.work[j.slot] = static_cast<int>(j.pos);
+                continue;
+            }
+            int pc = j.pc;
+            while (pc >= 0 && !list.Contains(pc)) {
+                list.Insert(pc);
+                const Inst& in = prog.insts[pc];
+                switch (in.op) {
+                    case Inst::Op::kJmp:
+                        pc = in.out;
+                        break;
+                    case Inst::Op::kSplit:
+                        sc.stack.push_back({in.out1, 0, 0});
+                        pc = in.out;
+                        break;
+                    case Inst::Op::kSave:
+                        sc.stack.push_back({-1, in.arg, sc.work[in.arg]});
+                        sc.work[in.arg] = static_cast<int>(p);
+                        pc = in.out;
+                        break;
+                    case Inst::Op::kReset:
+                        for (int k = in.arg; k < in.out1; ++k) {
+                            sc.stack.push_back({-1, k, sc.work[k]});
+                            sc.work[k] = -1;
+                        }
+                        pc = in.out;
+                        break;
+                    case Inst::Op::kAssert:
+                        pc = holds(in.arg, p, prev, next) ? in.out : -1;
+                        break;
+                    case Inst::Op::kFail:
+                        pc = -1;
+                        break;
+                    case Inst::Op::kConsume:
+                    case Inst::Op::kMatch:
+                        std::copy(sc.work.begin(), sc.work.end(), caps.begin() + static_cast<size_t>(pc) * ns);
+                        pc = -1;
+                        break;
+                }
+            }
+        }
+    };
+
+    bool matched = false;
+    size_t p = from;
+    int prev = prog.hasAssertions ? classBefore(hint, from) : -1;
+    sc.clist.Clear();
+    for (;;) {
+        if (!matched) {
+            if (sc.clist.Empty() && prefixAnchor_ >= 0) {
+                size_t q = NextCandidate(s, n, p);
+                if (q == kNpos || q > end) break;
+                if (q != p && prog.hasAssertions) prev = classBefore(p, q);
+                p = q;
+            }
+            std::fill(sc.work.begin(), sc.work.end(), -1);
+            addThread(sc.clist, sc.ccaps, prog.start, p, prev, prog.hasAssertions ? classAt(p) : -1);
+        }
+        if (sc.clist.Empty()) break;
+        const bool atEnd = p >= end;
+        size_t len = 0;
+        int cls = atEnd ? -1 : prog.ClassAt(s, p, n, len);
+        int after = (!atEnd && prog.hasAssertions) ? classAt(p + len) : -1;
+        sc.nlist.Clear();
+        for (int pc : sc.clist.Dense()) {
+            const Inst& in = prog.insts[pc];
+            if (in.op == Inst::Op::kConsume) {
+                if (!atEnd && prog.Member(in.arg, cls)) {
+                    const int* c = &sc.ccaps[static_cast<size_t>(pc) * ns];
+                    std::copy(c, c + ns, sc.work.begin());
+                    addThread(sc.nlist, sc.ncaps, in.out, p + len, cls, after);
+                }
+            } else if (in.op == Inst::Op::kMatch) {
+                const int* c = &sc.ccaps[static_cast<size_t>(pc) * ns];
+                std::copy(c, c + ns, slots);
+                matched = true;
+                break;  // lower-priority threads are cut off
+            }
+        }
+        std::swap(sc.clist, sc.nlist);
+        std::swap(sc.ccaps, sc.ncaps);
+        if (atEnd) break;
+        prev = cls;
+        p += len;
+    }
+    return matched;
+}
+
+// ---- Bounded backtracker ----------------------------------------------------------
+
+Regex::Outcome Regex::FindBacktrack(std::string_view subject, size_t from, size_t end, int* slots,
+                                    bool trustEnd) {
+    const Program& prog = program_;
+    Scratch& sc = *scratch_;
+    const auto* s = reinterpret_cast<const unsigned char*>(subject.data());
+    const size_t n = subject.size();
+    const size_t joins = static_cast<size_t>(joinCount_);
+    // Visited bits, position-major, so only the prefix a search touched
+    // needs clearing before the next one.
+    const size_t words = ((end - from + 1) * joins + 63) / 64;
+    std::fill(sc.visited.begin(), sc.visited.begin() + std::min(dirtyWords_, sc.visited.size()), 0);
+    if (sc.visited.size() < words) sc.visited.resize(words, 0);
+    size_t furthest = from;
+    bool truncated = false;
+    long long steps = 0;
+    const bool counted = !trustEnd;
+    auto gapStop = [&](const Gap& g, size_t p) {
+        if (g.anchor >= 0) {
+            // The loop cannot pass a blocking byte; those are below 0x40, so
+            // never trail bytes, and where one is found a character begins.
+            size_t blockAt = end;
+            for (unsigned char b : g.blockBytes) {
+                if (const void* h = std::memchr(s + p, b, blockAt - p)) {
+                    blockAt = static_cast<size_t>(static_cast<const unsigned char*>(h) - s);
+                }
+            }
+            const size_t a = static_cast<size_t>(g.anchor), m = g.literal.size();
+            const unsigned char anchor = static_cast<unsigned char>(g.literal[a]);
+            size_t known = p;  // a character boundary
+            size_t pos = p + a;
+            const size_t searchEnd = std::min(n, blockAt + a);
+            while (pos < searchEnd) {
+                const void* h = std::memchr(s + pos, anchor, searchEnd - pos);
+                if (!h) break;
+                size_t hit = static_cast<size_t>(static_cast<const unsigned char*>(h) - s);
+                size_t c = hit - a;
+                bool same = c + m <= n;
+                for (size_t i = 0; same && i < m; ++i) {
+                    unsigned char x = s[c + i], y = static_cast<unsigned char>(g.literal[i]);
+                    same = x == y || (prog.prefixIgnoreCase && IsAsciiLetter(y) && (x | 0x20) == (y | 0x20));
+                }
+                if (same) {
+                    if (s[c] < 0x40) return c;
+                    size_t r = c;
+                    while (r > known && s[r - 1] >= 0x40) --r;
+                    while (r < c) {
+                        size_t len = CharLength(s, r, n);
+                        if (r + len > c) break;
+                        r += len;
+                    }
+                    known = r;
+                    if (r == c) return c;
+                }
+                pos = hit + 1;
+            }
+            return blockAt;
+        }
+        while (p < end) {
+            unsigned char b = s[p];
+            if (b < 0x81) {
+                if (g.stopByte[b]) break;
+                ++p;
+                continue;
+            }
+            size_t len;
+            if (g.stopClass[prog.ClassAt(s, p, n, len)]) break;
+            p += len;
+        }
+        return p;
+    };
+    sc.gapSpans.resize(gaps_.size());
+    for (auto& spans : sc.gapSpans) spans.clear();
+    // True when a scan of gap g already passed through p (so p leads to the
+    // stop of that scan, which was explored then).
+    auto passedThrough = [&](int g, size_t p) {
+        const auto& spans = sc.gapSpans[g];
+        auto it = std::upper_bound(spans.begin(), spans.end(), std::make_pair(p, kNpos));
+        if (it == spans.begin()) return false;
+        --it;
+        return p >= it->first && p < it->second;
+    };
+    auto addSpan = [&](int g, size_t lo, size_t hi) {
+        auto& spans = sc.gapSpans[g];
+        auto it = std::upper_bound(spans.begin(), spans.end(), std::make_pair(lo, kNpos));
+        spans.insert(it, {lo, hi});
+    };
+    auto visit = [&](int row, size_t p) {  // true when (row, p) was new
+        size_t bit = (p - from) * joins + static_cast<size_t>(row);
+        uint64_t mask = uint64_t{1} << (bit % 64);
+        if (sc.visited[bit / 64] & mask) return false;
+        sc.visited[bit / 64] |= mask;
+        return true;
+    };
+
+    auto explore = [&](size_t start) -> Outcome {
+        std::fill(sc.work.begin(), sc.work.end(), -1);
+        sc.stack.clear();
+        sc.stack.push_back({prog.start, 0, static_cast<long long>(start)});
+        while (!sc.stack.empty()) {
+            Job j = sc.stack.back();
+            sc.stack.pop_back();
+            if (j.pc < 0) {
+                sc.work[j.slot] = static_cast<int>(j.pos);
+                continue;
+            }
+            int pc = j.pc;
+            size_t p = static_cast<size_t>(j.pos);
+            for (;;) {
+                if (counted && ++steps > specBudget_) return Outcome::kUnknown;
+                if (p > furthest) furthest = p;
+                const int row = joinSlot_[pc];
+                if (row >= 0 && !visit(row, p)) break;
+                const Inst& in = prog.insts[pc];
+                if (const int g = gapIndex_[pc]; g >= 0) {
+                    // Positions before the stop only pass through the loop:
+                    // their exits fail on the first character. Go straight to
+                    // the stop, and remember the span so that a later arrival
+                    // inside it is known to lead there too.
+                    if (passedThrough(g, p)) break;
+                    size_t r = gapStop(gaps_[g], p);
+                    if (r > p) {
+                        steps += static_cast<long long>((r - p) / 16);
+                        if (r > furthest) furthest = r;
+                        addSpan(g, p, r);
+                        p = r;
+                        continue;
+                    }
+                }
+                if (in.op == Inst::Op::kConsume) {
+                    if (p >= end) {
+                        if (p < n && !trustEnd) truncated = true;
+                        break;
+                    }
+                    size_t len;
+                    int cls = prog.ClassAt(s, p, n, len);
+                    if (!prog.Member(in.arg, cls)) break;
+                    p += len;
+                    pc = in.out;
+                } else if (in.op == Inst::Op::kSplit) {
+                    sc.stack.push_back({in.out1, 0, static_cast<long long>(p)});
+                    pc = in.out;
+                } else if (in.op == Inst::Op::kJmp) {
+                    pc = in.out;
+                } else if (in.op == Inst::Op::kSave) {
+                    sc.stack.push_back({-1, in.arg, sc.work[in.arg]});
+                    sc.work[in.arg] = static_cast<int>(p);
+                    pc = in.out;
+                } else if (in.op == Inst::Op::kReset) {
+                    for (int k = in.arg; k < in.out1; ++k) {
+                        sc.stack.push_back({-1, k, sc.work[k]});
+                        sc.work[k] = -1;
+                    }
+                    pc = in.out;
+                } else if (in.op == Inst::Op::kMatch) {
+                    // A higher-priority path that was cut at the window's
+                    // edge might have matched: then this one proves nothing.
+                    if (truncated) return Outcome::kUnknown;
+                    std::copy(sc.work.begin(), sc.work.end(), slots);
+                    return Outcome::kFound;
+                } else {
+                    break;  // kFail; assertions never reach this path
+                }
+            }
+        }
+        return truncated ? Outcome::kUnknown : Outcome::kNone;
+    };
+
+    Outcome result = Outcome::kNone;
+    size_t start = from;
+    while (start != kNpos && start <= end) {
+        result = explore(start);
+        if (result != Outcome::kNone) break;
+        if (start >= n) break;
+        start += CharLength(s, start, n);
+        if (prefixAnchor_ >= 0) start = NextCandidate(s, n, start);
+    }
+    if (counted) specBudget_ -= steps;
+    dirtyWords_ = std::min(words, ((furthest - from + 1) * joins + 63) / 64);
+    return result;
+}
+
+// ---- Search entry points ------------------------------------------------------------
+
+bool Regex::Find(std::string_view subject, size_t from, size_t hint, int* slots, Strategy strategy) {
+    if (!ok_ || from > subject.size() || subject.size() > 0x7FFFFFF0u) return false;
+    const auto* s = reinterpret_cast<const unsigned char*>(subject.data());
+    const size_t n = subject.size();
+    const bool useDfa = dfa_ && !dfa_->failed && strategy != Strategy::kPikeVm;
+    const size_t joins = std::max<size_t>(1, static_cast<size_t>(joinCount_));
+    const size_t maxWidth = kBacktrackBudgetBits / joins;
+    if (dfa_ && strategy == Strategy::kAuto && specBudget_ > 0) {
+        size_t c = prefixAnchor_ >= 0 ? NextCandidate(s, n, from) : from;
+        if (c == kNpos) return false;
+        size_t end = std::min({n, c + maxWidth - 1, c + kSpeculativeWindow});
+        Outcome o = FindBacktrack(subject, c, end, slots, false);
+        if (o == Outcome::kFound) return true;
+        if (o == Outcome::kNone && end == n) return false;
+        from = c;  // nothing starts before c
+    }
+    if (useDfa) {
+        long long e = DfaEnd(subject, from);
+        if (e == -1) return false;
+        if (e >= 0) {
+            size_t end = static_cast<size_t>(e);
+            size_t ws = prefixAnchor_ >= 0 ? NextCandidate(s, n, from) : from;
+            if (ws == kNpos || ws > end) ws = from;  // cannot happen; stay correct
+            bool backtrack = strategy == Strategy::kDfaBacktrack ||
+                             (strategy == Strategy::kAuto && end - ws + 1 <= maxWidth);
+            if (backtrack) return FindBacktrack(subject, ws, end, slots, true) == Outcome::kFound;
+            return FindPike(subject, ws, ws, end, slots);
+        }
+    }
+    return FindPike(subject, from, hint, n, slots);
+}
+
+int Regex::FindAll(std::string_view subject, bool global, std::vector<int>& slots, Strategy strategy) {
+    if (!ok_) return 0;
+    const auto* s = reinterpret_cast<const unsigned char*>(subject.data());
+    const size_t n = subject.size();
+    std::vector<int> one(program_.slotCount);
+    // Speculative backtracking may spend a few steps per subject byte in all;
+    // past that the DFA answers, so the whole search stays linear.
+    specBudget_ = 8 * static_cast<long long>(n) + (1 << 16);
+    int count = 0;
+    size_t pos = 0, hint = 0;
+    while (pos <= n) {
+        if (!Find(subject, pos, hint, one.data(), strategy)) break;
+        slots.insert(slots.end(), one.begin(), one.end());
+        ++count;
+        if (!global) break;
+        size_t b = static_cast<size_t>(one[0]), e = static_cast<size_t>(one[1]);
+        hint = b;
+        if (e == b) {
+            // An empty match: the next search starts one character on.
+            if (e >= n) break;
+            hint = e;
+            pos = e + CharLength(s, e, n);
+        } else {
+            pos = e;
+        }
+    }
+    return count;
+}
+
+}  // namespace sorvix::regex

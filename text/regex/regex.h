@@ -1,0 +1,122 @@
+// Regex: our linear-time regular-expression engine over GBK text.
+//
+// Semantics are those of the ECMAScript-3 / VBScript RegExp object: leftmost
+// match, alternatives and quantifiers by priority (leftmost-first), groups
+// that did not take part report -1, "." never matches \n or \r, ignore-case
+// folds letters, "^"/"$" see line breaks in multi-line mode. Characters are
+// GBK characters; spans are byte offsets into the subject.
+//
+// Guarantees: no backtracking over the subject. A search costs
+// O(subject length x program size) time and memory bounded by the program
+// (plus at most kBacktrackBudgetBits of scratch), independent of the
+// subject. A global search never re-runs a failed attempt from later start
+// positions. Paths, in order of preference for assertion-free patterns:
+//   1. literal-prefix scan (memchr on the rarest byte) to skip dead text;
+//   2. speculative backtracker from the first candidate, with visited bits
+//      (each join point and position explored once), lazy gaps skipped by a
+//      table scan, a window of at most kBacktrackBudgetBits and a step budget
+//      per FindAll proportional to the subject; if it reaches its window's
+//      edge or the budget runs out, its answer is discarded and
+//   3. the lazy DFA (leftmost-first) finds whether and where the match ends,
+//      then the backtracker over just that window recovers the captures
+//      (the PikeVM when the window is too big for the bit budget).
+// Patterns with assertions, or whose DFA outgrows its cache, run the PikeVM.
+// An instance is not thread-safe (the DFA cache is mutable).
+// Covered by tests/regex/engine_test.cpp, the differential tests against Node
+// and the test-tree backtracker, and tests/regex/fuzz.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "text/regex/program.h"
+
+namespace sorvix::regex {
+
+inline constexpr size_t kBacktrackBudgetBits = size_t{32} << 20;  // 4 MB of visited bits
+// Window of the speculative backtracker: a result entry is far smaller; a
+// search that runs past it (no match ahead, as on a page of unclosed
+// openings) is answered by the DFA, which is faster there.
+inline constexpr size_t kSpeculativeWindow = size_t{64} << 10;
+inline constexpr size_t kDfaMaxStates = 4096;
+inline constexpr size_t kDfaMaxTransitions = size_t{2} << 20;  // 8 MB of transitions
+
+// Which path a search may take; tests force each one to compare them.
+enum class Strategy { kAuto, kPikeVm, kDfaPikeVm, kDfaBacktrack };
+
+class Regex {
+public:
+    Regex();
+    ~Regex();
+    Regex(const Regex&) = delete;
+    Regex& operator=(const Regex&) = delete;
+
+    // Returns false (and sets error) when the pattern is rejected.
+    bool Compile(std::string_view pattern, bool ignoreCase, bool multiLine,
+                 std::string* error = nullptr);
+    bool Ok() const { return ok_; }
+    int GroupCount() const { return program_.groupCount; }
+    int SlotCount() const { return program_.slotCount; }
+    const Program& GetProgram() const { return program_; }
+
+    // Leftmost-first match starting at or after `from` (a character
+    // boundary); hint is any character boundary <= from (used to find the
+    // character before from). Fills slots (SlotCount() entries).
+    bool Find(std::string_view subject, size_t from, size_t hint, int* slots,
+              Strategy strategy = Strategy::kAuto);
+
+    // Every match (global) or the first; appends SlotCount() ints per match.
+    // An empty match moves the next search one character on. Returns the
+    // number of matches.
+    int FindAll(std::string_view subject, bool global, std::vector<int>& slots,
+                Strategy strategy = Strategy::kAuto);
+
+private:
+    struct Dfa;
+    struct Scratch;
+
+    bool FindPike(std::string_view subject, size_t from, size_t hint, size_t end, int* slots);
+    // Backtracks over [from, end]. With trustEnd the caller knows no match
+    // goes past end; otherwise reaching end (before the subject's end), or
+    // running out of specBudget_, makes the answer unknown.
+    enum class Outcome { kFound, kNone, kUnknown };
+    Outcome FindBacktrack(std::string_view subject, size_t from, size_t end, int* slots, bool trustEnd);
+    // End of the leftmost-first match at or after from; -1 none, -2 gave up.
+    long long DfaEnd(std::string_view subject, size_t from);
+    // Next position >= from (a boundary) where the literal prefix begins, or
+    // npos. Keeps char-boundary alignment.
+    size_t NextCandidate(const unsigned char* s, size_t n, size_t from) const;
+
+    // Backtracker helpers, computed at compile time. Only join points
+    // (instructions with several predecessors, every loop head among them)
+    // get visited bits; that is enough to explore each state once.
+    struct Gap {
+        std::vector<uint8_t> stopClass;  // per class: the exit may start here,
+                                         // or the loop cannot go on
+        uint8_t stopByte[256] = {};      // the same for one-byte characters
+        // Fast form, when the exit must begin with an ASCII literal and the
+        // loop is stopped only by at most two ASCII bytes: memchr for the
+        // literal's rarest byte and for the stopping bytes.
+        std::string literal;
+        int anchor = -1;
+        std::vector<unsigned char> blockBytes;
+    };
+    void PrepareBacktracker();
+
+    Program program_;
+    std::vector<int> joinSlot_;   // per instruction: visited-bit row, or -1
+    int joinCount_ = 0;
+    std::vector<int> gapIndex_;   // per instruction: lazy gap split, or -1
+    std::vector<Gap> gaps_;
+    long long specBudget_ = 0;    // steps left for speculative backtracking
+    size_t dirtyWords_ = 0;       // visited words the last backtrack touched
+    bool ok_ = false;
+    int prefixAnchor_ = -1;  // index into prefix of the byte memchr looks for
+    std::unique_ptr<Dfa> dfa_;
+    std::unique_ptr<Scratch> scratch_;
+};
+
+}  // namespace sorvix::regex
