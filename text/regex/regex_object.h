@@ -1,6 +1,6 @@
 // RegexObject: the small object through which the site searches pull entries
 // out of page text. One Search() compiles a pattern with our own linear-time
-// engine (text/regex/engine.h), runs it over a GBK subject and keeps the
+// engine (text/regex/regex.h), runs it over a GBK subject and keeps the
 // matches; the caller then reads counts and texts by 1-based index.
 //
 // Guarantees: no exceptions, no messages. A pattern the engine rejects
