@@ -7,35 +7,11 @@
 namespace sorvix::ui::test {
 namespace {
 
-std::string EncodeWith(Gdiplus::Image& image, const wchar_t* mime) {
-    UINT count = 0, size = 0;
-    Gdiplus::GetImageEncodersSize(&count, &size);
-    std::vector<unsigned char> buffer(size);
-    auto* codecs = reinterpret_cast<Gdiplus::ImageCodecInfo*>(buffer.data());
-    Gdiplus::GetImageEncoders(count, size, codecs);
-    CLSID clsid{};
-    for (UINT i = 0; i < count; ++i) {
-        if (wcscmp(codecs[i].MimeType, mime) == 0) clsid = codecs[i].Clsid;
-    }
-    IStream* stream = nullptr;
-    CreateStreamOnHGlobal(nullptr, TRUE, &stream);
-    image.Save(stream, &clsid, nullptr);
-    STATSTG st{};
-    stream->Stat(&st, STATFLAG_NONAME);
-    std::string bytes(static_cast<size_t>(st.cbSize.QuadPart), '\0');
-    LARGE_INTEGER zero{};
-    stream->Seek(zero, STREAM_SEEK_SET, nullptr);
-    ULONG read = 0;
-    stream->Read(bytes.data(), static_cast<ULONG>(bytes.size()), &read);
-    stream->Release();
-    return bytes;
-}
-
 std::string SampleImage(const wchar_t* mime) {
     Gdiplus::Bitmap bmp(6, 4, PixelFormat32bppARGB);
     for (int y = 0; y < 4; ++y)
         for (int x = 0; x < 6; ++x) bmp.SetPixel(x, y, Gdiplus::Color(255, 200, 10, 10));
-    return EncodeWith(bmp, mime);
+    return EncodeImage(bmp, mime);
 }
 
 TEST(Colours, ToArgbSwapsRedAndBlueAndStores254ForOpaque) {

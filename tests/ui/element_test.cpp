@@ -27,9 +27,7 @@ TEST_F(ElementTest, ComposedPixelsCarryTheElementColour) {
 }
 
 TEST_F(ElementTest, DisabledElementIsComposedAtHalfAlphaUnlessItAnswersOtherwise) {
-    AttachOptions o;
-    o.colour = 0x000000;   // black background: the composed red is the element's alpha
-    MakeHost(o);
+    MakeBlackHost();   // the composed red is then the element's alpha
     Block a, b;
     a.Create(window, {20, 20, 40, 40}, ArgbAt(0x0000FF, 255));
     b.Create(window, {100, 20, 40, 40}, ArgbAt(0x0000FF, 255));
@@ -60,9 +58,7 @@ TEST_F(ElementTest, ChildrenAreNeverDrawnOutsideTheirParent) {
 }
 
 TEST_F(ElementTest, AlphaPropertyFadesTheComposedElement) {
-    AttachOptions o;
-    o.colour = 0;
-    MakeHost(o);
+    MakeBlackHost();
     Block a;
     a.Create(window, {20, 20, 40, 40}, ArgbAt(0xFFFFFF, 255));
     a.Alpha(128);

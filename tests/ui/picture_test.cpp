@@ -34,36 +34,23 @@ std::string ThreeFrameGif(int d1, int d2, int d3) {
 
 std::string StillPng() {
     Gdiplus::Bitmap bmp(4, 4, PixelFormat32bppARGB);
-    UINT count = 0, size = 0;
-    Gdiplus::GetImageEncodersSize(&count, &size);
-    std::vector<unsigned char> buffer(size);
-    auto* codecs = reinterpret_cast<Gdiplus::ImageCodecInfo*>(buffer.data());
-    Gdiplus::GetImageEncoders(count, size, codecs);
-    CLSID clsid{};
-    for (UINT i = 0; i < count; ++i)
-        if (wcscmp(codecs[i].MimeType, L"image/png") == 0) clsid = codecs[i].Clsid;
-    IStream* s = nullptr;
-    CreateStreamOnHGlobal(nullptr, TRUE, &s);
-    bmp.Save(s, &clsid, nullptr);
-    STATSTG st{};
-    s->Stat(&st, STATFLAG_NONAME);
-    std::string bytes(static_cast<size_t>(st.cbSize.QuadPart), '\0');
-    LARGE_INTEGER zero{};
-    s->Seek(zero, STREAM_SEEK_SET, nullptr);
-    ULONG read = 0;
-    s->Read(bytes.data(), static_cast<ULONG>(bytes.size()), &read);
-    s->Release();
-    return bytes;
+    return EncodeImage(bmp, L"image/png");
 }
 
-class PictureTest : public HostFixture {};
+class PictureTest : public HostFixture {
+protected:
+    // A host holding a 20 x 20 picture of ThreeFrameGif(d1, d2, d3).
+    ElementHandle MakeGifPicture(UiPicture& pic, const PictureOptions& options, int d1, int d2, int d3) {
+        MakeHost();
+        return pic.CreateFromBytes(window, {10, 10, 20, 20}, ThreeFrameGif(d1, d2, d3), options);
+    }
+};
 
 TEST_F(PictureTest, EachGifFrameStaysForTheDelayOfTheFrameThatFollows) {
-    MakeHost();
     UiPicture pic;
     PictureOptions po;
     po.replaceZeroDelays = true;
-    ElementHandle h = pic.CreateFromBytes(window, {10, 10, 20, 20}, ThreeFrameGif(5, 0, 20), po);
+    ElementHandle h = MakeGifPicture(pic, po, 5, 0, 20);
     ASSERT_NE(h, 0u);
     ASSERT_EQ(pic.FrameCount(), 3);
     EXPECT_EQ(pic.FrameDelays(), (std::vector<int>{5, 10, 20}));
@@ -100,11 +87,10 @@ TEST_F(PictureTest, TheBuiltInLoadingGifPlaysWithItsDelays) {
 }
 
 TEST_F(PictureTest, StoppedPictureStaysOnTheFirstFrame) {
-    MakeHost();
     UiPicture pic;
     PictureOptions po;
     po.playing = false;
-    ElementHandle h = pic.CreateFromBytes(window, {10, 10, 20, 20}, ThreeFrameGif(5, 5, 5), po);
+    ElementHandle h = MakeGifPicture(pic, po, 5, 5, 5);
     SendMessageW(window, WM_TIMER, h, 0);
     EXPECT_EQ(pic.CurrentFrame(), 1);
     EXPECT_EQ(pic.LastTimerDelay(), 0);

@@ -117,29 +117,10 @@ TEST_F(PresentationTest, SkinModeCutsThePictureAlongTheSkinRectangle) {
             bool centre = x >= 10 && x < 20 && y >= 10 && y < 20;
             skin.SetPixel(x, y, centre ? Gdiplus::Color(255, 0, 255, 0) : Gdiplus::Color(255, 0, 0, 255));
         }
-    UINT count = 0, size = 0;
-    Gdiplus::GetImageEncodersSize(&count, &size);
-    std::vector<unsigned char> buffer(size);
-    auto* codecs = reinterpret_cast<Gdiplus::ImageCodecInfo*>(buffer.data());
-    Gdiplus::GetImageEncoders(count, size, codecs);
-    CLSID clsid{};
-    for (UINT i = 0; i < count; ++i)
-        if (wcscmp(codecs[i].MimeType, L"image/bmp") == 0) clsid = codecs[i].Clsid;
-    IStream* s = nullptr;
-    CreateStreamOnHGlobal(nullptr, TRUE, &s);
-    skin.Save(s, &clsid, nullptr);
-    STATSTG st{};
-    s->Stat(&st, STATFLAG_NONAME);
-    std::string bytes(static_cast<size_t>(st.cbSize.QuadPart), '\0');
-    LARGE_INTEGER zero{};
-    s->Seek(zero, STREAM_SEEK_SET, nullptr);
-    ULONG read = 0;
-    s->Read(bytes.data(), static_cast<ULONG>(bytes.size()), &read);
-    s->Release();
 
     AttachOptions o;
     o.frameMargin = 1;
-    o.background = bytes;
+    o.background = EncodeImage(skin, L"image/bmp");
     o.skinRect = {10, 10, 10, 10};
     MakeHost(o, 200, 100);
     EXPECT_GE(B(host->PixelAt(5, 50)), 250);     // left edge keeps its 10 pixels
@@ -149,9 +130,7 @@ TEST_F(PresentationTest, SkinModeCutsThePictureAlongTheSkinRectangle) {
 }
 
 TEST_F(PresentationTest, QueuedRedrawsAreAllComposed) {
-    AttachOptions o;
-    o.colour = 0;
-    MakeHost(o);
+    MakeBlackHost();
     Block a, b;
     a.Create(window, {20, 20, 20, 20}, ArgbAt(0x0000FF, 255));
     b.Create(window, {60, 20, 20, 20}, ArgbAt(0x0000FF, 255));

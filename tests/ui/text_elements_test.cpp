@@ -10,11 +10,6 @@
 namespace sorvix::ui::test {
 namespace {
 
-class TextElementTest : public HostFixture {
-protected:
-    void Tick(UiElement& e) { SendMessageW(window, WM_TIMER, e.Handle() + 1, 0); }
-};
-
 // A colour block that cross-fades its repaints in 4 steps.
 class FadingBlock : public Block {
 public:
@@ -25,13 +20,21 @@ public:
     }
 };
 
+class TextElementTest : public HostFixture {
+protected:
+    void Tick(UiElement& e) { SendMessageW(window, WM_TIMER, e.Handle() + 1, 0); }
+
+    // On a black host, a red 40 x 40 block at (20, 20) starts fading to blue.
+    void StartRedToBlueFade(FadingBlock& b) {
+        MakeBlackHost();
+        b.Make(window, {20, 20, 40, 40}, ArgbAt(0x0000FF, 255));
+        b.SetColour(ArgbAt(0xFF0000, 255));
+    }
+};
+
 TEST_F(TextElementTest, CrossFadeBlendsPreviousAndNewImageStepByStep) {
-    AttachOptions o;
-    o.colour = 0;
-    MakeHost(o);
     FadingBlock b;
-    b.Make(window, {20, 20, 40, 40}, ArgbAt(0x0000FF, 255));   // red
-    b.SetColour(ArgbAt(0xFF0000, 255));                          // to blue
+    StartRedToBlueFade(b);
     EXPECT_EQ(b.Got(UIM_FADESTART), 1);
     EXPECT_GE(R(host->PixelAt(30, 30)), 250);                    // step 0: still red
     Tick(b);
@@ -49,12 +52,8 @@ TEST_F(TextElementTest, CrossFadeBlendsPreviousAndNewImageStepByStep) {
 }
 
 TEST_F(TextElementTest, RepaintDuringAFadeJumpsToTheFinishedImageFirst) {
-    AttachOptions o;
-    o.colour = 0;
-    MakeHost(o);
     FadingBlock b;
-    b.Make(window, {20, 20, 40, 40}, ArgbAt(0x0000FF, 255));   // red
-    b.SetColour(ArgbAt(0xFF0000, 255));                          // fading to blue
+    StartRedToBlueFade(b);
     Tick(b);
     b.SetColour(ArgbAt(0x00FF00, 255));                          // then to green
     uint32_t p = host->PixelAt(30, 30);
@@ -101,9 +100,7 @@ TEST_F(TextElementTest, PressDuringTheHoverFadeCrossFadesToThePressedImage) {
 }
 
 TEST_F(TextElementTest, PressedButtonShiftsItsTextOnePixelRightAndDown) {
-    AttachOptions o;
-    o.colour = 0;
-    MakeHost(o);
+    MakeBlackHost();
     UiButton button;
     TextOptions to;
     to.colour = 0x0000FF;   // red text, easy to find
@@ -132,9 +129,7 @@ TEST_F(TextElementTest, PressedButtonShiftsItsTextOnePixelRightAndDown) {
 }
 
 TEST_F(TextElementTest, ButtonLooksDifferByStateAndDisabledHalvesIt) {
-    AttachOptions o;
-    o.colour = 0x000000;
-    MakeHost(o);
+    MakeBlackHost();
     UiButton a, b;
     a.Create(window, {20, 20, 80, 26}, "");
     b.Create(window, {120, 20, 80, 26}, "");
@@ -172,9 +167,7 @@ TEST_F(TextElementTest, OptionsToggleOnEveryClickAndNeverClearEachOther) {
 }
 
 TEST_F(TextElementTest, OptionGlyphShowsTheCheckedCell) {
-    AttachOptions o;
-    o.colour = 0x000000;
-    MakeHost(o);
+    MakeBlackHost();
     UiOption opt;
     opt.Create(window, {20, 20, 100, 25}, "");
     Pump();
@@ -232,9 +225,7 @@ TEST_F(TextElementTest, AnimatedCaptionCrossFadesInItsOwnSteps) {
 }
 
 TEST_F(TextElementTest, RedCaptionIsDrawnInRedPixels) {
-    AttachOptions o;
-    o.colour = 0x000000;
-    MakeHost(o);
+    MakeBlackHost();
     UiLabel label;
     LabelOptions lo;
     lo.colour = 0x0000FF;

@@ -1,6 +1,7 @@
 // Shared fixture of the Kelvane tests: starts the library once, makes a host
 // window (not layered unless asked) and pumps its messages, so that tests
 // drive hosts with real window messages and look at the composed buffer.
+// Also the picture helpers the suites share: encoding a bitmap to file bytes.
 #pragma once
 
 #include "ui/host.h"
@@ -11,6 +12,7 @@
 
 #include <map>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace sorvix::ui::test {
@@ -36,6 +38,32 @@ inline void PumpFor(DWORD ms) {
 
 inline LPARAM Point(int x, int y) { return MAKELPARAM(x, y); }
 
+// The bytes of `image` saved by the platform encoder for `mime` ("image/png",
+// "image/jpeg", "image/bmp"): what a picture file or a download holds.
+inline std::string EncodeImage(Gdiplus::Image& image, const wchar_t* mime) {
+    UINT count = 0, size = 0;
+    Gdiplus::GetImageEncodersSize(&count, &size);
+    std::vector<unsigned char> buffer(size);
+    auto* codecs = reinterpret_cast<Gdiplus::ImageCodecInfo*>(buffer.data());
+    Gdiplus::GetImageEncoders(count, size, codecs);
+    CLSID clsid{};
+    for (UINT i = 0; i < count; ++i) {
+        if (wcscmp(codecs[i].MimeType, mime) == 0) clsid = codecs[i].Clsid;
+    }
+    IStream* stream = nullptr;
+    CreateStreamOnHGlobal(nullptr, TRUE, &stream);
+    image.Save(stream, &clsid, nullptr);
+    STATSTG st{};
+    stream->Stat(&st, STATFLAG_NONAME);
+    std::string bytes(static_cast<size_t>(st.cbSize.QuadPart), '\0');
+    LARGE_INTEGER zero{};
+    stream->Seek(zero, STREAM_SEEK_SET, nullptr);
+    ULONG read = 0;
+    stream->Read(bytes.data(), static_cast<ULONG>(bytes.size()), &read);
+    stream->Release();
+    return bytes;
+}
+
 // One recorded host event.
 struct Event {
     HostEvent kind;
@@ -52,6 +80,13 @@ protected:
         host.reset();
         if (window && IsWindow(window)) DestroyWindow(window);
         Pump();
+    }
+
+    // A 400 x 300 host on black, so that painted colours show unmixed.
+    void MakeBlackHost() {
+        AttachOptions options;
+        options.colour = 0x000000;
+        MakeHost(options);
     }
 
     // Makes a 400 x 300 host; styleFlags 0 gives a plain host without caption.
