@@ -13,23 +13,16 @@
 
 #include "text/compose_table.h"
 #include "text/text.h"
+#include "text_test_support.h"
 
 namespace sorvix {
 namespace {
 
 using std::string_literals::operator""s;
 
-// Shows bytes as hex so a failure tells which byte went wrong.
-std::string Hex(std::string_view s) {
-    std::string out;
-    for (unsigned char b : s) {
-        static const char* digits = "0123456789ABCDEF";
-        if (!out.empty()) out += ' ';
-        out += digits[b >> 4];
-        out += digits[b & 15];
-    }
-    return out;
-}
+using test::ExpectConversions;
+using test::Hex;
+using test::OneWay;
 
 struct Pair { const char* name; std::string gbk; std::string utf8; };
 
@@ -82,8 +75,6 @@ TEST(Codec, ChineseRoundTripsWhateverTheAnsiCodePage) {
     EXPECT_EQ(Hex(UrlDecode(UrlEncode(gbk))), Hex(gbk));
 }
 
-struct OneWay { const char* name; std::string input; std::string expected; };
-
 // Malformed GBK: a lead byte without a trail byte is U+FFFD, and the byte
 // after it stays itself (a quote or a digit is not swallowed).
 const OneWay kBadGbk[] = {
@@ -96,7 +87,7 @@ const OneWay kBadGbk[] = {
 };
 
 TEST(Codec, MalformedGbkKeepsTheFollowingByte) {
-    for (const OneWay& c : kBadGbk) EXPECT_EQ(Hex(GbkToUtf8(c.input)), Hex(c.expected)) << c.name;
+    ExpectConversions(kBadGbk, [](const std::string& s) { return GbkToUtf8(s); });
 }
 
 // Invalid UTF-8: one "?" per maximal ill-formed subsequence; what follows is
@@ -117,7 +108,7 @@ const OneWay kToGbk[] = {
 };
 
 TEST(Codec, Utf8ToGbkReplacesWhatItCannotConvert) {
-    for (const OneWay& c : kToGbk) EXPECT_EQ(Hex(Utf8ToGbk(c.input)), Hex(c.expected)) << c.name;
+    ExpectConversions(kToGbk, [](const std::string& s) { return Utf8ToGbk(s); });
 }
 
 TEST(Codec, UrlEncodeEscapesEveryUtf8Byte) {
@@ -129,7 +120,7 @@ TEST(Codec, UrlEncodeEscapesEveryUtf8Byte) {
         {"unreserved bytes too", "a b-.~", "%61%20%62%2D%2E%7E"},
         {"lone lead byte", "\x81", "%EF%BF%BD"},
     };
-    for (const OneWay& c : cases) EXPECT_EQ(UrlEncode(c.input), c.expected) << c.name;
+    ExpectConversions(cases, [](const std::string& s) { return UrlEncode(s); });
 }
 
 // "%" without two hex digits after it stays a literal "%"; decoding goes on.
@@ -157,7 +148,7 @@ TEST(Codec, UrlDecode) {
         {"no precomposed form", "x%CC%81", "x?"},
         {"mark without base", "%CC%81", "?"},
     };
-    for (const OneWay& c : cases) EXPECT_EQ(Hex(UrlDecode(c.input)), Hex(c.expected)) << c.name;
+    ExpectConversions(cases, [](const std::string& s) { return UrlDecode(s); });
 }
 
 // Every pair of the composition table yields a character GBK can hold, on
@@ -203,7 +194,7 @@ TEST(Codec, Base64Decode) {
         {"line break", "QUJD\nQUJD", ""},
         {"url-safe alphabet", "-_8=", ""},
     };
-    for (const OneWay& c : cases) EXPECT_EQ(Hex(Base64Decode(c.input)), Hex(c.expected)) << c.name;
+    ExpectConversions(cases, [](const std::string& s) { return Base64Decode(s); });
 }
 
 TEST(Codec, BytesToTextEndsAtTheFirstZero) {
@@ -214,7 +205,7 @@ TEST(Codec, BytesToTextEndsAtTheFirstZero) {
         {"empty", "", ""},
         {"GBK kept", "\xD6\xD0\0\xD6\xD0"s, "\xD6\xD0"},
     };
-    for (const OneWay& c : cases) EXPECT_EQ(Hex(BytesToText(c.input)), Hex(c.expected)) << c.name;
+    ExpectConversions(cases, [](const std::string& s) { return BytesToText(s); });
 }
 
 // A large page, full of Chinese and of every kind of damage, converts in both

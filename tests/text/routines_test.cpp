@@ -12,20 +12,14 @@
 
 #include "text/text.h"
 #include "text_reference.h"
+#include "text_test_support.h"
 
 namespace sorvix {
 namespace {
 
-std::string Hex(std::string_view s) {
-    std::string out;
-    for (unsigned char b : s) {
-        static const char* digits = "0123456789ABCDEF";
-        if (!out.empty()) out += ' ';
-        out += digits[b >> 4];
-        out += digits[b & 15];
-    }
-    return out;
-}
+using test::ExpectConversions;
+using test::Hex;
+using test::OneWay;
 
 TEST(Routines, Find) {
     struct Case { const char* name; std::string text, sought; int start; bool ignoreCase; int expected; };
@@ -141,8 +135,7 @@ TEST(Routines, CaseChangesAsciiLettersOnly) {
 }
 
 TEST(Routines, Trim) {
-    struct Case { const char* name; std::string text, expected; };
-    const Case cases[] = {
+    const OneWay cases[] = {
         {"spaces", "  ab  ", "ab"},
         {"inner spaces kept", " a b ", "a b"},
         {"full-width spaces", "\xA1\xA1" "ab\xA1\xA1", "ab"},
@@ -155,7 +148,7 @@ TEST(Routines, Trim) {
         {"full-width space then lone A1", "x\xA1\xA1\xA1", "x\xA1\xA1\xA1"},
         {"character ending in A1 before a space", "\xB0\xA1 ", "\xB0\xA1"},
     };
-    for (const Case& c : cases) EXPECT_EQ(Hex(Trim(c.text)), Hex(c.expected)) << c.name;
+    ExpectConversions(cases, [](const std::string& s) { return Trim(s); });
 }
 
 TEST(Routines, Split) {
