@@ -1,28 +1,21 @@
 // DiskSearch and the variant table against fixture pages.
 #include <gtest/gtest.h>
 
-#include "app/core/recording_app_view.h"
-#include "site_test_support.h"
-#include "sites/site_search.h"
+#include "site_fixture.h"
 
 namespace sorvix {
 namespace {
 
-using test::FakeSiteNet;
 using test::G;
 using test::ReadFixture;
 
 constexpr const char* kBase = "http://cse.test:8933/cse?q=";
 
-struct DiskRun {
-    RecordingAppView view;
-    FakeSiteNet net;
-    CancelToken cancel;
+struct DiskRun : test::SiteRun {
     Text encodedBase = SearchBaseEncode(kBase);
     void Run(int option, const Text& keyword, const Text& page) {
-        view.TypeKeyword(keyword);
         view.TypePage(page);
-        DiskSearch({view, net, cancel}, *DiskVariantForOption(option), encodedBase);
+        RunSearch(keyword, [&](const SiteContext& c) { DiskSearch(c, *DiskVariantForOption(option), encodedBase); });
     }
 };
 
@@ -140,8 +133,7 @@ TEST(DiskSearch, NoHitsNoticeNamesTheKeyword) {
     run.net.ServeOthers(ReadFixture("disk_nohits.html"));
     run.Run(9, "ab", "1");
     EXPECT_EQ(run.view.RowCount(), 0);
-    ASSERT_EQ(run.view.Messages().size(), 1u);
-    EXPECT_EQ(run.view.Messages()[0].text, G("搜索ab无结果"));
+    EXPECT_EQ(run.MessageTexts(), std::vector<Text>{G("搜索ab无结果")});
     EXPECT_EQ(run.view.Label(StatusLabel::Operation), G("搜索完毕！"));
 }
 

@@ -5,14 +5,11 @@
 #include <chrono>
 #include <cstdio>
 
-#include "app/core/recording_app_view.h"
-#include "site_test_support.h"
-#include "sites/site_search.h"
+#include "site_fixture.h"
 
 namespace sorvix {
 namespace {
 
-using test::FakeSiteNet;
 using test::G;
 
 constexpr size_t kMegabyte = 1024 * 1024;
@@ -59,14 +56,12 @@ std::vector<Hostile> HostilePages() {
 template <class Run>
 void ExpectEndsNormally(const char* site, Run run, const Text& finalOperation, bool closingMessage) {
     for (const Hostile& page : HostilePages()) {
-        RecordingAppView view;
-        FakeSiteNet net;
-        CancelToken cancel;
-        view.TypeKeyword("k");
+        test::SiteRun siteRun;
+        RecordingAppView& view = siteRun.view;
         // Both page-count markers first, so that the walking routines parse the page.
-        net.ServeOthers("totalPages:1,<span class=\"pcount\">共1页&nbsp;&nbsp;</span>" + page.body);
+        siteRun.net.ServeOthers("totalPages:1,<span class=\"pcount\">共1页&nbsp;&nbsp;</span>" + page.body);
         const auto start = std::chrono::steady_clock::now();
-        run(SiteContext{view, net, cancel});
+        siteRun.RunSearch("k", run);
         const double ms =
             std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
         std::printf("[ hostile ] %-12s %-40s %8.1f ms, %d rows\n", site, page.name, ms, view.RowCount());

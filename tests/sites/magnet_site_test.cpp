@@ -2,33 +2,32 @@
 // addresses, page walk, row mapping, label sequence and closing messages.
 #include <gtest/gtest.h>
 
-#include "app/core/recording_app_view.h"
-#include "site_test_support.h"
-#include "sites/site_search.h"
+#include "site_fixture.h"
 
 namespace sorvix {
 namespace {
 
-using test::FakeSiteNet;
 using test::G;
 using test::ReadFixture;
 
 constexpr const char* kSite = "http://magnet.test:8931";
 
-struct MagnetRun {
-    RecordingAppView view;
-    FakeSiteNet net;
-    CancelToken cancel;
-    void Run(const Text& keyword) {
-        view.TypeKeyword(keyword);
-        MagnetSiteSearch({view, net, cancel}, kSite);
-    }
-};
-
 std::string Probe(const std::string& encoded) { return std::string(kSite) + "/search?keyword=" + encoded; }
 std::string PageUrl(const std::string& encoded, int page) {
     return Probe(encoded) + "&p=" + std::to_string(page);
 }
+
+struct MagnetRun : test::SiteRun {
+    void Run(const Text& keyword) {
+        RunSearch(keyword, [](const SiteContext& c) { MagnetSiteSearch(c, kSite); });
+    }
+    // A probe announcing pages.size() pages, and page n answering pages[n - 1]
+    // (an empty page is a failed request).
+    void ServeWalk(const std::string& encoded, const std::vector<std::string>& pages) {
+        net.Serve(Probe(encoded), "totalPages:" + std::to_string(pages.size()) + ",");
+        for (size_t n = 1; n <= pages.size(); ++n) net.Serve(PageUrl(encoded, static_cast<int>(n)), pages[n - 1]);
+    }
+};
 
 // Builds a page with `count` entries named "<prefix> n".
 std::string EntriesPage(const std::string& prefix, int count) {
@@ -91,8 +90,7 @@ TEST(MagnetSiteSearch, FixturePagesGiveRowsNumberedAcrossPages) {
     EXPECT_EQ(rows[2][1], G("第三个 abc"));
     EXPECT_EQ(rows[2][5], "magnet:?xt=urn:btih:FFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFF");
     EXPECT_EQ(run.view.Label(StatusLabel::Operation), G("搜索完毕！"));
-    ASSERT_EQ(run.view.Messages().size(), 1u);
-    EXPECT_EQ(run.view.Messages()[0].text, G("共找到  3  个内容。\r\n\r\n\r\n\r\n右键弹出菜单！"));
+    ASSERT_EQ(run.MessageTexts(), std::vector<Text>{G("共找到  3  个内容。\r\n\r\n\r\n\r\n右键弹出菜单！")});
     EXPECT_EQ(run.view.Messages()[0].title, G("提示："));
     EXPECT_EQ(run.view.Messages()[0].icon, kIconQuestion);
     EXPECT_EQ(run.view.Messages()[0].captions, std::vector<Text>{G("知道了")});
@@ -102,8 +100,7 @@ TEST(MagnetSiteSearch, OrderOfUpdatesForOneEntry) {
     MagnetRun run;
     run.view.AppendRow();   // a row of an earlier search: cleared after the probe
     run.view.ClearLog();
-    run.net.Serve(Probe("%78"), "totalPages:1,");
-    run.net.Serve(PageUrl("%78", 1), EntriesPage("x", 1));
+    run.ServeWalk("%78", {EntriesPage("x", 1)});
     run.Run("x");
     const std::vector<std::string> expected = {
         "label op " + G("暂时没有任何操作"),
@@ -128,9 +125,7 @@ TEST(MagnetSiteSearch, OrderOfUpdatesForOneEntry) {
 
 TEST(MagnetSiteSearch, TwoPagesOfTwentyGiveFortyRows) {
     MagnetRun run;
-    run.net.Serve(Probe("%71"), "totalPages:2,");
-    run.net.Serve(PageUrl("%71", 1), EntriesPage("a", 20));
-    run.net.Serve(PageUrl("%71", 2), EntriesPage("b", 20));
+    run.ServeWalk("%71", {EntriesPage("a", 20), EntriesPage("b", 20)});
     run.Run("q");
     ASSERT_EQ(run.view.RowCount(), 40);
     for (int row = 1; row <= 40; ++row) EXPECT_EQ(run.view.Cell(row, 1), std::to_string(row));
@@ -151,9 +146,8 @@ TEST(MagnetSiteSearch, SitePhraseForNothingFoundLeavesTableAndLabels) {
     EXPECT_EQ(run.view.Cell(1, 2), "earlier row");
     EXPECT_EQ(run.view.Label(StatusLabel::Operation), G("暂时没有任何操作"));
     EXPECT_EQ(run.view.Label(StatusLabel::Data), G("暂时没任何数据"));
-    ASSERT_EQ(run.view.Messages().size(), 1u);
     // The phrase keeps its own spaces between the two pairs of spaces.
-    EXPECT_EQ(run.view.Messages()[0].text, G("很抱歉, 没有找到有关   xyz   的结果。"));
+    EXPECT_EQ(run.MessageTexts(), std::vector<Text>{G("很抱歉, 没有找到有关   xyz   的结果。")});
 }
 
 TEST(MagnetSiteSearch, FailuresEndWithCountZero) {
@@ -177,16 +171,13 @@ TEST(MagnetSiteSearch, FailuresEndWithCountZero) {
         EXPECT_EQ(run.view.RowCount(), 0) << c.name;   // cleared after the probe
         EXPECT_EQ(run.view.Label(StatusLabel::Operation), G("搜索完毕！")) << c.name;
         EXPECT_EQ(run.view.Label(StatusLabel::Data), G("暂时没任何数据")) << c.name;
-        ASSERT_EQ(run.view.Messages().size(), 1u) << c.name;
-        EXPECT_EQ(run.view.Messages()[0].text, G("共找到  0  个内容。\r\n\r\n\r\n\r\n右键弹出菜单！")) << c.name;
+        EXPECT_EQ(run.MessageTexts(), std::vector<Text>{G("共找到  0  个内容。\r\n\r\n\r\n\r\n右键弹出菜单！")}) << c.name;
     }
 }
 
 TEST(MagnetSiteSearch, FailedPageIsSkippedAndTheWalkGoesOn) {
     MagnetRun run;
-    run.net.Serve(Probe("%6B"), "totalPages:3,");
-    run.net.Serve(PageUrl("%6B", 1), EntriesPage("a", 2));
-    run.net.Serve(PageUrl("%6B", 3), EntriesPage("c", 1));
+    run.ServeWalk("%6B", {EntriesPage("a", 2), "", EntriesPage("c", 1)});   // page 2 fails
     run.Run("k");
     ASSERT_EQ(run.view.RowCount(), 3);
     EXPECT_EQ(run.view.Cell(3, 2), "c 1");
@@ -213,8 +204,7 @@ TEST(MagnetSiteSearch, AbsurdPageCountIsCapped) {
 
 TEST(MagnetSiteSearch, CancelledSearchStopsAtNextCheckpointWithoutClosingMessage) {
     MagnetRun run;
-    run.net.Serve(Probe("%6B"), "totalPages:3,");
-    run.net.Serve(PageUrl("%6B", 1), EntriesPage("a", 5));
+    run.ServeWalk("%6B", {EntriesPage("a", 5), EntriesPage("b", 5), EntriesPage("c", 5)});
     run.net.OnRequest([&](const Text& url) {
         if (url == PageUrl("%6B", 1)) run.cancel.Cancel();
     });

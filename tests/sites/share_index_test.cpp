@@ -1,9 +1,7 @@
 // ShareIndexSearch and ResolveShareIndexLink against fixture pages.
 #include <gtest/gtest.h>
 
-#include "app/core/recording_app_view.h"
-#include "site_test_support.h"
-#include "sites/site_search.h"
+#include "site_fixture.h"
 
 namespace sorvix {
 namespace {
@@ -14,13 +12,9 @@ using test::ReadFixture;
 
 constexpr const char* kSite = "http://share.test:8932";
 
-struct ShareRun {
-    RecordingAppView view;
-    FakeSiteNet net;
-    CancelToken cancel;
+struct ShareRun : test::SiteRun {
     void Run(const Text& keyword) {
-        view.TypeKeyword(keyword);
-        ShareIndexSearch({view, net, cancel}, kSite);
+        RunSearch(keyword, [](const SiteContext& c) { ShareIndexSearch(c, kSite); });
     }
 };
 
@@ -65,9 +59,8 @@ TEST(ShareIndexSearch, FixturePageRowMapping) {
                                       std::string(kSite) + "/r/67890", "", "amy"};
     EXPECT_EQ(run.view.Rows()[1], second);   // category 9: column 7 stays empty
     EXPECT_EQ(run.view.Label(StatusLabel::Data), G("已获取数据2个"));
-    ASSERT_EQ(run.view.Messages().size(), 1u);
     // This routine's closing message has no final "！".
-    EXPECT_EQ(run.view.Messages()[0].text, G("共找到  2  个内容。\r\n\r\n\r\n\r\n右键弹出菜单"));
+    EXPECT_EQ(run.MessageTexts(), std::vector<Text>{G("共找到  2  个内容。\r\n\r\n\r\n\r\n右键弹出菜单")});
 }
 
 TEST(ShareIndexSearch, CategoryCodes) {
@@ -129,8 +122,7 @@ TEST(ShareIndexSearch, ZeroResultsNoticeLeavesTheTable) {
     run.Run("xyz");
     EXPECT_EQ(run.net.Log().size(), 1u);
     EXPECT_EQ(run.view.RowCount(), 1);
-    ASSERT_EQ(run.view.Messages().size(), 1u);
-    EXPECT_EQ(run.view.Messages()[0].text, G("很抱歉, 没有找到有关  xyz  的结果。"));
+    EXPECT_EQ(run.MessageTexts(), std::vector<Text>{G("很抱歉, 没有找到有关  xyz  的结果。")});
     EXPECT_EQ(run.view.Label(StatusLabel::Operation), G("暂时没有任何操作"));
 }
 
@@ -141,8 +133,7 @@ TEST(ShareIndexSearch, FailedProbeEndsWithCountZero) {
     EXPECT_EQ(run.net.Log().size(), 1u);
     EXPECT_EQ(run.view.RowCount(), 0);
     EXPECT_EQ(run.view.Label(StatusLabel::Operation), G("搜索完毕！"));
-    ASSERT_EQ(run.view.Messages().size(), 1u);
-    EXPECT_EQ(run.view.Messages()[0].text, G("共找到  0  个内容。\r\n\r\n\r\n\r\n右键弹出菜单"));
+    EXPECT_EQ(run.MessageTexts(), std::vector<Text>{G("共找到  0  个内容。\r\n\r\n\r\n\r\n右键弹出菜单")});
 }
 
 TEST(ShareIndexSearch, CancelStopsBeforeTheNextPage) {
