@@ -118,3 +118,18 @@ function(sorvix_layer_library name)
     target_link_libraries(${name} INTERFACE ${L_DEPS})
   endif()
 endfunction()
+
+# ---- Folders of folders ------------------------------------------------------------
+# sorvix_add_subfolders()
+# Adds every direct subfolder of the calling folder that has a CMakeLists.txt,
+# in name order, so that a new area only needs its own folder. A function: a
+# subfolder's set(... PARENT_SCOPE) would reach this function, not the caller.
+function(sorvix_add_subfolders)
+  file(GLOB children RELATIVE ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR}/*)
+  list(SORT children)
+  foreach(child IN LISTS children)
+    if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${child}/CMakeLists.txt)
+      add_subdirectory(${child})
+    endif()
+  endforeach()
+endfunction()
