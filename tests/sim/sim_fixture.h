@@ -1,8 +1,11 @@
 // A site simulator on free loopback ports and a configuration pointing at it,
-// shared by the end-to-end tests of the site searches and of sorvix-cli.
+// shared by the end-to-end tests of the site searches and of sorvix-cli; the
+// simulator alone for its own tests; and short ways to write fault plans.
 #pragma once
 #include <gtest/gtest.h>
 
+#include <cstddef>
+#include <cstdint>
 #include <fstream>
 #include <memory>
 #include <string>
@@ -18,13 +21,50 @@ namespace sorvix::test {
 // UTF-8 source literal -> the GBK text the program holds.
 inline Text G(const std::string& utf8) { return Utf8ToGbk(utf8); }
 
-class SimFixture : public ::testing::Test {
+// A fault of one kind, on every target or only on those containing
+// `pathContains`.
+inline sitesim::FaultPlan Fault(sitesim::FaultKind kind, const std::string& pathContains = "") {
+    sitesim::FaultPlan plan;
+    plan.kind = kind;
+    plan.pathContains = pathContains;
+    return plan;
+}
+
+// Answers sent a piece every dripMs, for requests 1..toRequest (0: all).
+inline sitesim::FaultPlan Drip(int dripMs, int toRequest = 0) {
+    sitesim::FaultPlan plan = Fault(sitesim::FaultKind::kDrip);
+    plan.dripMs = dripMs;
+    plan.toRequest = toRequest;
+    return plan;
+}
+
+// Answers of `bytes` bytes: the page, then padding.
+inline sitesim::FaultPlan HugeBody(std::size_t bytes) {
+    sitesim::FaultPlan plan = Fault(sitesim::FaultKind::kHugeBody);
+    plan.hugeBytes = bytes;
+    return plan;
+}
+
+// The simulator alone, started on ports the system picks.
+class SimServerFixture : public ::testing::Test {
 protected:
     void SetUp() override {
         sitesim::SiteSimConfig simConfig;
         simConfig.ports = {0, 0, 0, 0};
         std::string error;
         ASSERT_TRUE(sim.Start(simConfig, &error)) << error;
+    }
+    std::uint16_t Port(sitesim::Site site) const { return sim.Port(site); }
+
+    sitesim::SiteSim sim;
+};
+
+// The simulator, a configuration naming its sites, and the real net layer.
+class SimFixture : public SimServerFixture {
+protected:
+    void SetUp() override {
+        SimServerFixture::SetUp();
+        if (HasFatalFailure()) return;
         config.magnet = sim.Address(sitesim::Site::kMagnet);
         config.shareIndex = sim.Address(sitesim::Site::kShareIndex);
         config.searchBaseEncoded = SearchBaseEncode(sim.Address(sitesim::Site::kSearchBase));
@@ -53,7 +93,6 @@ protected:
         return path;
     }
 
-    sitesim::SiteSim sim;
     Config config;
     std::unique_ptr<SiteNet> net;
 };

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "raw_http.h"
+#include "sim_fixture.h"
 #include "tools/sitesim/dataset.h"
 #include "tools/sitesim/pages.h"
 #include "tools/sitesim/sitesim.h"
@@ -24,6 +25,7 @@ using sitesim::FaultKind;
 using sitesim::FaultPlan;
 using sitesim::Site;
 using sitesim::SiteSim;
+using test::Fault;
 using test::RawGet;
 
 // Every byte as %XX, as the program sends keywords.
@@ -56,18 +58,7 @@ const char* const kDiskHit =
     "<a class=\"cse-search-result_content_item_top_a\" href=\"(.*?)\" target=\"_blank\" rel=\"external nofollow\" "
     "onclick=\"(.*?)\" >\n\t\t\t\t\t\t\t\t\t\t\t(.*?)\t\t\t\t\t\t\t\t\t\t</a>\n";
 
-class SiteSimTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        sitesim::SiteSimConfig config;
-        config.ports = {0, 0, 0, 0};
-        std::string error;
-        ASSERT_TRUE(sim.Start(config, &error)) << error;
-    }
-    std::uint16_t Port(Site s) const { return sim.Port(s); }
-
-    SiteSim sim;
-};
+using SiteSimTest = test::SimServerFixture;
 
 struct PageCase {
     const char* name;
@@ -241,8 +232,7 @@ TEST_F(SiteSimTest, LatencyDelaysEveryAnswer) {
 }
 
 TEST_F(SiteSimTest, FaultsHitOnlyTheirWindowOfRequests) {
-    FaultPlan plan;
-    plan.kind = FaultKind::kReset;
+    FaultPlan plan = Fault(FaultKind::kReset);
     plan.fromRequest = 2;
     plan.toRequest = 3;
     sim.SetFaults(Site::kMagnet, plan);
@@ -251,18 +241,13 @@ TEST_F(SiteSimTest, FaultsHitOnlyTheirWindowOfRequests) {
     EXPECT_EQ(answered, (std::vector<bool>{true, false, false, true}));
     EXPECT_EQ(sim.Requests().size(), 4u) << "faulted requests are logged too";
 
-    plan = FaultPlan{};
-    plan.kind = FaultKind::kReset;
-    plan.pathContains = "&p=2";
-    sim.SetFaults(Site::kMagnet, plan);
+    sim.SetFaults(Site::kMagnet, Fault(FaultKind::kReset, "&p=2"));
     EXPECT_TRUE(RawGet(Port(Site::kMagnet), "/search?keyword=%61&p=1").gotHeader);
     EXPECT_FALSE(RawGet(Port(Site::kMagnet), "/search?keyword=%61&p=2").gotHeader);
 }
 
 TEST_F(SiteSimTest, ResetAnswersNothing) {
-    FaultPlan plan;
-    plan.kind = FaultKind::kReset;
-    sim.SetFaults(Site::kShareIndex, plan);
+    sim.SetFaults(Site::kShareIndex, Fault(FaultKind::kReset));
     auto a = RawGet(Port(Site::kShareIndex), "/s/name/%61");
     EXPECT_TRUE(a.connected);
     EXPECT_FALSE(a.gotHeader);
@@ -270,9 +255,7 @@ TEST_F(SiteSimTest, ResetAnswersNothing) {
 }
 
 TEST_F(SiteSimTest, HangHoldsTheConnectionAndStopStillReturns) {
-    FaultPlan plan;
-    plan.kind = FaultKind::kHang;
-    sim.SetFaults(Site::kBlog, plan);
+    sim.SetFaults(Site::kBlog, Fault(FaultKind::kHang));
     auto a = RawGet(Port(Site::kBlog), "/", 600);
     EXPECT_FALSE(a.gotHeader);
     EXPECT_GE(a.seconds, 0.55);
@@ -289,9 +272,7 @@ TEST_F(SiteSimTest, HangHoldsTheConnectionAndStopStillReturns) {
 
 TEST_F(SiteSimTest, BrokenMarkupIsAShorterMangledPage) {
     auto good = RawGet(Port(Site::kMagnet), "/search?keyword=" + EncodeAll(sitesim::kKeywordThreeBody));
-    FaultPlan plan;
-    plan.kind = FaultKind::kBrokenMarkup;
-    sim.SetFaults(Site::kMagnet, plan);
+    sim.SetFaults(Site::kMagnet, Fault(FaultKind::kBrokenMarkup));
     auto bad = RawGet(Port(Site::kMagnet), "/search?keyword=" + EncodeAll(sitesim::kKeywordThreeBody));
     EXPECT_EQ(bad.status, 200);
     EXPECT_EQ(bad.contentLength, static_cast<long>(bad.body.size()));
@@ -301,10 +282,7 @@ TEST_F(SiteSimTest, BrokenMarkupIsAShorterMangledPage) {
 }
 
 TEST_F(SiteSimTest, HugeBodyIsSentInFull) {
-    FaultPlan plan;
-    plan.kind = FaultKind::kHugeBody;
-    plan.hugeBytes = 3u << 20;
-    sim.SetFaults(Site::kSearchBase, plan);
+    sim.SetFaults(Site::kSearchBase, test::HugeBody(3u << 20));
     auto a = RawGet(Port(Site::kSearchBase), "/cse?q=%61&wp=3&start=0", 20000);
     EXPECT_EQ(a.contentLength, 3l << 20);
     EXPECT_EQ(a.body.size(), 3u << 20);
@@ -312,9 +290,7 @@ TEST_F(SiteSimTest, HugeBodyIsSentInFull) {
 }
 
 TEST_F(SiteSimTest, CutBodyBreaksOffHalfWay) {
-    FaultPlan plan;
-    plan.kind = FaultKind::kCutBody;
-    sim.SetFaults(Site::kMagnet, plan);
+    sim.SetFaults(Site::kMagnet, Fault(FaultKind::kCutBody));
     auto a = RawGet(Port(Site::kMagnet), "/search?keyword=" + EncodeAll(sitesim::kKeywordThreeBody));
     ASSERT_TRUE(a.gotHeader);
     EXPECT_GT(a.contentLength, 1000);
@@ -322,10 +298,7 @@ TEST_F(SiteSimTest, CutBodyBreaksOffHalfWay) {
 }
 
 TEST_F(SiteSimTest, DripSendsTheWholeAnswerSlowly) {
-    FaultPlan plan;
-    plan.kind = FaultKind::kDrip;
-    plan.dripMs = 20;
-    sim.SetFaults(Site::kBlog, plan);
+    sim.SetFaults(Site::kBlog, test::Drip(20));
     auto a = RawGet(Port(Site::kBlog), "/", 20000);
     ASSERT_TRUE(a.gotHeader);
     EXPECT_EQ(static_cast<long>(a.body.size()), a.contentLength);
