@@ -41,22 +41,29 @@ private:
 
 inline bool IsAsciiLetter(unsigned char c) { return (c | 0x20) >= 'a' && (c | 0x20) <= 'z'; }
 
-// Rough frequency of a byte in HTML pages; the prefix scan looks for the
-// rarest byte of the literal.
-int ByteFrequency(unsigned char c) {
-    if (c == ' ' || c == '\n' || c == '\t') return 100;
-    if (c == '<' || c == '>' || c == '"' || c == '=' || c == '/') return 80;
-    if (c >= 'a' && c <= 'z') return (std::strchr("etaoinsrhlcd", c) != nullptr) ? 70 : 50;
-    if (c >= 'A' && c <= 'Z') return 30;
-    if (c >= '0' && c <= '9') return 25;
-    if (c == '.' || c == ',' || c == '-' || c == ':' || c == ';' || c == '_') return 40;
-    return 10;
-}
-
 struct Job {
     int pc;     // >= 0: explore pc at pos; -1: restore slot to value
     int slot;
     long long pos;  // pos for explore; the old value for restore
+};
+
+// The backtracker's and PikeVM's work stack: a vector whose push stays
+// inline (growth, rare, goes out of line).
+class JobStack {
+public:
+    void push_back(const Job& j) {
+        if (size_ == jobs_.size()) Grow();
+        jobs_[size_++] = j;
+    }
+    const Job& back() const { return jobs_[size_ - 1]; }
+    void pop_back() { --size_; }
+    bool empty() const { return size_ == 0; }
+    void clear() { size_ = 0; }
+
+private:
+    [[gnu::noinline]] void Grow() { jobs_.resize(std::max<size_t>(64, jobs_.size() * 2)); }
+    std::vector<Job> jobs_;
+    size_t size_ = 0;
 };
 
 }  // namespace
@@ -65,7 +72,7 @@ struct Regex::Scratch {
     SparseSet clist, nlist;
     std::vector<int> ccaps, ncaps;  // per instruction: slotCount ints
     std::vector<int> work;
-    std::vector<Job> stack;
+    JobStack stack;
     std::vector<uint64_t> visited;
     // Per lazy gap: the position ranges its scans passed through, sorted.
     std::vector<std::vector<std::pair<size_t, size_t>>> gapSpans;
@@ -90,7 +97,7 @@ bool Regex::Compile(std::string_view pattern, bool ignoreCase, bool multiLine, s
     ok_ = false;
     dfa_.reset();
     scratch_.reset();
-    prefixAnchor_ = -1;
+    prefixFinder_ = LiteralFinder();
     CompileResult r = regex::Compile(pattern, ignoreCase, multiLine, program_);
     if (!r.ok) {
         if (error) *error = r.error;
@@ -101,15 +108,7 @@ bool Regex::Compile(std::string_view pattern, bool ignoreCase, bool multiLine, s
         if (error) *error = "pattern too large";
         return false;
     }
-    int best = 1000;
-    for (size_t i = 0; i < program_.prefix.size(); ++i) {
-        unsigned char c = static_cast<unsigned char>(program_.prefix[i]);
-        if (program_.prefixIgnoreCase && IsAsciiLetter(c)) continue;
-        if (ByteFrequency(c) < best) {
-            best = ByteFrequency(c);
-            prefixAnchor_ = static_cast<int>(i);
-        }
-    }
+    prefixFinder_ = LiteralFinder(program_.prefix, program_.prefixIgnoreCase);
     scratch_ = std::make_unique<Scratch>();
     const size_t ni = program_.insts.size();
     scratch_->clist.Resize(ni);
@@ -191,26 +190,19 @@ void Regex::PrepareBacktracker() {
         }
         for (int b = 0; b < 256; ++b) gap.stopByte[b] = gap.stopClass[prog.byteClass[b]];
         // The exit's literal: consuming single characters after empty steps.
-        for (int q = in.out; q >= 0 && gap.literal.size() < 16;) {
+        std::string literal;
+        for (int q = in.out; q >= 0 && literal.size() < 32;) {
             const Inst& e = prog.insts[q];
             if (e.op == Inst::Op::kSave || e.op == Inst::Op::kJmp || e.op == Inst::Op::kReset) {
                 q = e.out;
             } else if (e.op == Inst::Op::kConsume && prog.setLiteral[e.arg] >= 0) {
-                gap.literal.push_back(static_cast<char>(prog.setLiteral[e.arg]));
+                literal.push_back(static_cast<char>(prog.setLiteral[e.arg]));
                 q = e.out;
             } else {
                 break;
             }
         }
-        int best = 1000;
-        for (size_t i = 0; i < gap.literal.size(); ++i) {
-            unsigned char c = static_cast<unsigned char>(gap.literal[i]);
-            if (prog.prefixIgnoreCase && IsAsciiLetter(c)) continue;
-            if (ByteFrequency(c) < best) {
-                best = ByteFrequency(c);
-                gap.anchor = static_cast<int>(i);
-            }
-        }
+        gap.exit = LiteralFinder(literal, prog.prefixIgnoreCase);
         // Only ASCII bytes may stop the loop, at most two of them.
         bool asciiOnly = true;
         for (int b = 0x80; b < 256; ++b) {
@@ -229,49 +221,47 @@ void Regex::PrepareBacktracker() {
         for (int b = 0; b < 0x80; ++b) {
             if (!prog.Member(loop.arg, prog.byteClass[b])) gap.blockBytes.push_back(static_cast<unsigned char>(b));
         }
-        if (!asciiOnly || gap.blockBytes.size() > 2) gap.anchor = -1;
+        gap.fast = asciiOnly && gap.blockBytes.size() <= 2 && !gap.exit.Empty();
+        for (size_t i = 0; i < gap.blockBytes.size() && i < 2; ++i) gap.block[i] = gap.blockBytes[i];
         for (unsigned char b : gap.blockBytes) {
-            if (b >= 0x40) gap.anchor = -1;  // could be a trail byte: not a stop
+            if (b >= 0x40) gap.fast = false;  // could be a trail byte: not a stop
         }
         gapIndex_[pc] = static_cast<int>(gaps_.size());
         gaps_.push_back(std::move(gap));
     }
+    PrepareRuns();
+}
+
+void Regex::PrepareRuns() {
+    const Program& prog = program_;
+    const int ni = static_cast<int>(prog.insts.size());
+    runIndex_.assign(ni, -1);
+    runs_.clear();
+    auto literalAt = [&](int q) {
+        const Inst& in = prog.insts[q];
+        return in.op == Inst::Op::kConsume ? prog.setLiteral[in.arg] : int16_t{-1};
+    };
+    for (int pc = 0; pc < ni; ++pc) {
+        if (literalAt(pc) < 0) continue;
+        Run run;
+        int q = pc;
+        while (q >= 0 && literalAt(q) >= 0 && (q == pc || joinSlot_[q] < 0)) {
+            const unsigned char c = static_cast<unsigned char>(literalAt(q));
+            // A one-character letter set under ignore-case holds both cases.
+            const bool fold = prog.prefixIgnoreCase && IsAsciiLetter(c);
+            run.lit.push_back(static_cast<char>(fold ? (c | 0x20) : c));
+            run.fold.push_back(static_cast<char>(fold ? 0x20 : 0));
+            q = prog.insts[q].out;
+        }
+        if (run.lit.size() < 2) continue;
+        run.next = q;
+        runIndex_[pc] = static_cast<int>(runs_.size());
+        runs_.push_back(std::move(run));
+    }
 }
 
 size_t Regex::NextCandidate(const unsigned char* s, size_t n, size_t from) const {
-    if (prefixAnchor_ < 0) return from;
-    const std::string& lit = program_.prefix;
-    const size_t m = lit.size();
-    const size_t a = static_cast<size_t>(prefixAnchor_);
-    const unsigned char anchor = static_cast<unsigned char>(lit[a]);
-    size_t known = from;  // a character boundary; only moves forward
-    size_t pos = from + a;
-    while (pos < n) {
-        const void* hit = std::memchr(s + pos, anchor, n - pos);
-        if (!hit) return kNpos;
-        size_t h = static_cast<size_t>(static_cast<const unsigned char*>(hit) - s);
-        size_t c = h - a;
-        bool same = c + m <= n;
-        for (size_t i = 0; same && i < m; ++i) {
-            unsigned char x = s[c + i], y = static_cast<unsigned char>(lit[i]);
-            same = x == y || (program_.prefixIgnoreCase && IsAsciiLetter(y) && (x | 0x20) == (y | 0x20));
-        }
-        if (same) {
-            if (s[c] < 0x40) return c;  // never a trail byte, so a boundary
-            size_t r = c;
-            while (r > known && s[r - 1] >= 0x40) --r;
-            // r is a boundary: known itself, or just after a one-byte character.
-            while (r < c) {
-                size_t len = CharLength(s, r, n);
-                if (r + len > c) break;
-                r += len;
-            }
-            known = r;
-            if (r == c) return c;
-        }
-        pos = h + 1;
-    }
-    return kNpos;
+    return prefixFinder_.Empty() ? from : prefixFinder_.Find(s, n, from);
 }
 
 // ---- Lazy DFA ---------------------------------------------------------------------
@@ -346,7 +336,7 @@ long long Regex::DfaEnd(std::string_view subject, size_t from) {
     }
     const auto* s = reinterpret_cast<const unsigned char*>(subject.data());
     const size_t n = subject.size();
-    const bool usePrefix = prefixAnchor_ >= 0;
+    const bool usePrefix = !prefixFinder_.Empty();
     int state = d.start;
     long long lastEnd = d.isMatch[state] ? static_cast<long long>(from) : -1;
     // Local copies: the compiler cannot keep the vectors' data in registers
@@ -494,7 +484,7 @@ bool Regex::FindPike(std::string_view subject, size_t from, size_t hint, size_t 
     sc.clist.Clear();
     for (;;) {
         if (!matched) {
-            if (sc.clist.Empty() && prefixAnchor_ >= 0) {
+            if (sc.clist.Empty() && !prefixFinder_.Empty()) {
                 size_t q = NextCandidate(s, n, p);
                 if (q == kNpos || q > end) break;
                 if (q != p && prog.hasAssertions) prev = classBefore(p, q);
@@ -552,45 +542,37 @@ Regex::Outcome Regex::FindBacktrack(std::string_view subject, size_t from, size_
     long long steps = 0;
     const bool counted = !trustEnd;
     auto gapStop = [&](const Gap& g, size_t p) {
-        if (g.anchor >= 0) {
+        if (g.fast) {
             // The loop cannot pass a blocking byte; those are below 0x40, so
             // never trail bytes, and where one is found a character begins.
-            size_t blockAt = end;
-            for (unsigned char b : g.blockBytes) {
-                if (const void* h = std::memchr(s + p, b, blockAt - p)) {
-                    blockAt = static_cast<size_t>(static_cast<const unsigned char*>(h) - s);
-                }
-            }
-            const size_t a = static_cast<size_t>(g.anchor), m = g.literal.size();
-            const unsigned char anchor = static_cast<unsigned char>(g.literal[a]);
-            size_t known = p;  // a character boundary
-            size_t pos = p + a;
-            const size_t searchEnd = std::min(n, blockAt + a);
-            while (pos < searchEnd) {
-                const void* h = std::memchr(s + pos, anchor, searchEnd - pos);
-                if (!h) break;
-                size_t hit = static_cast<size_t>(static_cast<const unsigned char*>(h) - s);
-                size_t c = hit - a;
-                bool same = c + m <= n;
-                for (size_t i = 0; same && i < m; ++i) {
-                    unsigned char x = s[c + i], y = static_cast<unsigned char>(g.literal[i]);
-                    same = x == y || (prog.prefixIgnoreCase && IsAsciiLetter(y) && (x | 0x20) == (y | 0x20));
-                }
-                if (same) {
-                    if (s[c] < 0x40) return c;
-                    size_t r = c;
-                    while (r > known && s[r - 1] >= 0x40) --r;
-                    while (r < c) {
-                        size_t len = CharLength(s, r, n);
-                        if (r + len > c) break;
-                        r += len;
+            // Text is searched in growing chunks, so a far blocking byte or
+            // a far exit costs no more than twice the distance to the stop.
+            size_t lo = p, chunk = 256;
+            while (lo < end) {
+                const size_t hi = std::min(end, lo + chunk);
+                // A chunk edge need not be a character boundary; p is one.
+                const size_t c = g.exit.Find(s, n, lo, hi - 1, p);
+                const size_t limit = c == LiteralFinder::kNpos ? hi : c;
+                size_t blockAt = limit;
+                if (limit - lo <= 64) {
+                    for (size_t q = lo; q < limit; ++q) {
+                        if (s[q] == g.block[0] || s[q] == g.block[1]) {
+                            blockAt = q;
+                            break;
+                        }
                     }
-                    known = r;
-                    if (r == c) return c;
+                } else {
+                    for (unsigned char b : g.blockBytes) {
+                        if (const void* h = std::memchr(s + lo, b, blockAt - lo)) {
+                            blockAt = static_cast<size_t>(static_cast<const unsigned char*>(h) - s);
+                        }
+                    }
                 }
-                pos = hit + 1;
+                if (blockAt < limit || c != LiteralFinder::kNpos) return blockAt;
+                lo = hi;
+                chunk *= 2;
             }
-            return blockAt;
+            return end;
         }
         while (p < end) {
             unsigned char b = s[p];
@@ -663,6 +645,16 @@ Regex::Outcome Regex::FindBacktrack(std::string_view subject, size_t from, size_
                         continue;
                     }
                 }
+                if (const int r = runIndex_[pc]; r >= 0 && p + runs_[r].lit.size() <= end) {
+                    // ASCII literals from a character boundary: byte by byte,
+                    // and every byte is a whole character.
+                    const Run& run = runs_[r];
+                    const size_t m = run.lit.size();
+                    if (!SameFolded(s + p, run.lit.data(), run.fold.data(), m)) break;
+                    p += m;
+                    pc = run.next;
+                    continue;
+                }
                 if (in.op == Inst::Op::kConsume) {
                     if (p >= end) {
                         if (p < n && !trustEnd) truncated = true;
@@ -709,7 +701,7 @@ Regex::Outcome Regex::FindBacktrack(std::string_view subject, size_t from, size_
         if (result != Outcome::kNone) break;
         if (start >= n) break;
         start += CharLength(s, start, n);
-        if (prefixAnchor_ >= 0) start = NextCandidate(s, n, start);
+        if (!prefixFinder_.Empty()) start = NextCandidate(s, n, start);
     }
     if (counted) specBudget_ -= steps;
     dirtyWords_ = std::min(words, ((furthest - from + 1) * joins + 63) / 64);
@@ -726,7 +718,7 @@ bool Regex::Find(std::string_view subject, size_t from, size_t hint, int* slots,
     const size_t joins = std::max<size_t>(1, static_cast<size_t>(joinCount_));
     const size_t maxWidth = kBacktrackBudgetBits / joins;
     if (dfa_ && strategy == Strategy::kAuto && specBudget_ > 0) {
-        size_t c = prefixAnchor_ >= 0 ? NextCandidate(s, n, from) : from;
+        size_t c = !prefixFinder_.Empty() ? NextCandidate(s, n, from) : from;
         if (c == kNpos) return false;
         size_t end = std::min({n, c + maxWidth - 1, c + kSpeculativeWindow});
         Outcome o = FindBacktrack(subject, c, end, slots, false);
@@ -739,7 +731,7 @@ bool Regex::Find(std::string_view subject, size_t from, size_t hint, int* slots,
         if (e == -1) return false;
         if (e >= 0) {
             size_t end = static_cast<size_t>(e);
-            size_t ws = prefixAnchor_ >= 0 ? NextCandidate(s, n, from) : from;
+            size_t ws = !prefixFinder_.Empty() ? NextCandidate(s, n, from) : from;
             if (ws == kNpos || ws > end) ws = from;  // cannot happen; stay correct
             bool backtrack = strategy == Strategy::kDfaBacktrack ||
                              (strategy == Strategy::kAuto && end - ws + 1 <= maxWidth);

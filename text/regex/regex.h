@@ -32,6 +32,7 @@
 #include <string_view>
 #include <vector>
 
+#include "text/regex/literal_finder.h"
 #include "text/regex/program.h"
 
 namespace sorvix::regex {
@@ -98,23 +99,34 @@ private:
                                          // or the loop cannot go on
         uint8_t stopByte[256] = {};      // the same for one-byte characters
         // Fast form, when the exit must begin with an ASCII literal and the
-        // loop is stopped only by at most two ASCII bytes: memchr for the
-        // literal's rarest byte and for the stopping bytes.
-        std::string literal;
-        int anchor = -1;
+        // loop is stopped only by at most two ASCII bytes below 0x40: the
+        // literal finder for the exit and memchr for the stopping bytes.
+        LiteralFinder exit;
+        bool fast = false;
         std::vector<unsigned char> blockBytes;
+        int block[2] = {-1, -1};  // blockBytes when fast; -1 for none
+    };
+    // A run of one-character ASCII literals with no join point after its
+    // first instruction: the backtracker compares it in one go.
+    struct Run {
+        std::string lit;   // lower case where a letter may match either case
+        std::string fold;  // per byte: 0x20 where the case is ignored, else 0
+        int next = -1;     // instruction after the run
     };
     void PrepareBacktracker();
+    void PrepareRuns();
 
     Program program_;
     std::vector<int> joinSlot_;   // per instruction: visited-bit row, or -1
     int joinCount_ = 0;
     std::vector<int> gapIndex_;   // per instruction: lazy gap split, or -1
     std::vector<Gap> gaps_;
+    std::vector<int> runIndex_;   // per instruction: literal run starting here, or -1
+    std::vector<Run> runs_;
     long long specBudget_ = 0;    // steps left for speculative backtracking
     size_t dirtyWords_ = 0;       // visited words the last backtrack touched
     bool ok_ = false;
-    int prefixAnchor_ = -1;  // index into prefix of the byte memchr looks for
+    LiteralFinder prefixFinder_;  // the literal every match begins with
     std::unique_ptr<Dfa> dfa_;
     std::unique_ptr<Scratch> scratch_;
 };
