@@ -76,6 +76,7 @@ struct Regex::Scratch {
     std::vector<uint64_t> visited;
     // Per lazy gap: the position ranges its scans passed through, sorted.
     std::vector<std::vector<std::pair<size_t, size_t>>> gapSpans;
+    std::vector<GapMemo> gapMemo;  // per lazy gap, for straight attempts of one FindAll
 };
 
 struct Regex::Dfa {
@@ -523,6 +524,121 @@ bool Regex::FindPike(std::string_view subject, size_t from, size_t hint, size_t 
     return matched;
 }
 
+// ---- Lazy gaps ----------------------------------------------------------------------
+
+size_t Regex::GapStop(const Gap& g, const unsigned char* s, size_t n, size_t p, size_t end, GapMemo* memo) const {
+    if (g.fast) {
+        // The loop cannot pass a blocking byte; those are below 0x40, so
+        // never trail bytes, and where one is found a character begins.
+        // Text is searched in growing chunks, so a far blocking byte or a
+        // far exit costs no more than twice the distance to the stop.
+        size_t lo = p, chunk = 256;
+        // An earlier search from at or before p saw neither an exit nor a
+        // blocking byte up to memo->clearTo: carry on from there.
+        if (memo && p >= memo->clearFrom && p < memo->clearTo) lo = std::min(memo->clearTo, end);
+        while (lo < end) {
+            const size_t hi = std::min(end, lo + chunk);
+            // A chunk edge need not be a character boundary; p is one.
+            const size_t c = g.exit.Find(s, n, lo, hi - 1, p);
+            const size_t limit = c == LiteralFinder::kNpos ? hi : c;
+            size_t blockAt = limit;
+            if (limit - lo <= 64) {
+                for (size_t q = lo; q < limit; ++q) {
+                    if (s[q] == g.block[0] || s[q] == g.block[1]) {
+                        blockAt = q;
+                        break;
+                    }
+                }
+            } else {
+                for (unsigned char b : g.blockBytes) {
+                    if (const void* h = std::memchr(s + lo, b, blockAt - lo)) {
+                        blockAt = static_cast<size_t>(static_cast<const unsigned char*>(h) - s);
+                    }
+                }
+            }
+            if (blockAt < limit || c != LiteralFinder::kNpos) return blockAt;
+            lo = hi;
+            chunk *= 2;
+        }
+        if (memo) {
+            if (!(p >= memo->clearFrom && p <= memo->clearTo)) memo->clearFrom = p;
+            memo->clearTo = end;
+        }
+        return end;
+    }
+    const Program& prog = program_;
+    while (p < end) {
+        unsigned char b = s[p];
+        if (b < 0x81) {
+            if (g.stopByte[b]) break;
+            ++p;
+            continue;
+        }
+        size_t len;
+        if (g.stopClass[prog.ClassAt(s, p, n, len)]) break;
+        p += len;
+    }
+    return p;
+}
+
+// ---- Straight attempt -------------------------------------------------------------
+
+Regex::Outcome Regex::TryStraight(std::string_view subject, size_t start, int* slots) {
+    const Program& prog = program_;
+    Scratch& sc = *scratch_;
+    const auto* s = reinterpret_cast<const unsigned char*>(subject.data());
+    const size_t n = subject.size();
+    int* work = sc.work.data();
+    for (int k = 0; k < prog.slotCount; ++k) work[k] = -1;
+    long long steps = 0;
+    Outcome result = Outcome::kUnknown;
+    int pc = prog.start;
+    size_t p = start;
+    for (;;) {
+        if (++steps > specBudget_) break;
+        const Inst& in = prog.insts[pc];
+        if (const int g = gapIndex_[pc]; g >= 0) {
+            // The first choice at every position before the stop is the
+            // exit, which fails there; at the stop it is the exit again.
+            const size_t r = GapStop(gaps_[g], s, n, p, n, &sc.gapMemo[g]);
+            steps += static_cast<long long>((r - p) / 16);
+            p = r;
+            pc = in.out;
+            continue;
+        }
+        if (const int r = runIndex_[pc]; r >= 0) {
+            const Run& run = runs_[r];
+            if (p + run.lit.size() > n || !SameFolded(s + p, run.lit.data(), run.fold.data(), run.lit.size())) break;
+            p += run.lit.size();
+            pc = run.next;
+            continue;
+        }
+        if (in.op == Inst::Op::kSave) {
+            work[in.arg] = static_cast<int>(p);
+            pc = in.out;
+        } else if (in.op == Inst::Op::kJmp) {
+            pc = in.out;
+        } else if (in.op == Inst::Op::kReset) {
+            for (int k = in.arg; k < in.out1; ++k) work[k] = -1;
+            pc = in.out;
+        } else if (in.op == Inst::Op::kConsume) {
+            if (p >= n) break;
+            size_t len;
+            if (!prog.Member(in.arg, prog.ClassAt(s, p, n, len))) break;
+            p += len;
+            pc = in.out;
+        } else if (in.op == Inst::Op::kMatch) {
+            for (int k = 0; k < prog.slotCount; ++k) slots[k] = work[k];
+            result = Outcome::kFound;
+            break;
+        } else {
+            break;  // another choice point, or a failure with choices left
+        }
+    }
+    specBudget_ -= steps;
+    return result;
+}
+
 // ---- Bounded backtracker ----------------------------------------------------------
 
 Regex::Outcome Regex::FindBacktrack(std::string_view subject, size_t from, size_t end, int* slots,
@@ -541,52 +657,7 @@ Regex::Outcome Regex::FindBacktrack(std::string_view subject, size_t from, size_
     bool truncated = false;
     long long steps = 0;
     const bool counted = !trustEnd;
-    auto gapStop = [&](const Gap& g, size_t p) {
-        if (g.fast) {
-            // The loop cannot pass a blocking byte; those are below 0x40, so
-            // never trail bytes, and where one is found a character begins.
-            // Text is searched in growing chunks, so a far blocking byte or
-            // a far exit costs no more than twice the distance to the stop.
-            size_t lo = p, chunk = 256;
-            while (lo < end) {
-                const size_t hi = std::min(end, lo + chunk);
-                // A chunk edge need not be a character boundary; p is one.
-                const size_t c = g.exit.Find(s, n, lo, hi - 1, p);
-                const size_t limit = c == LiteralFinder::kNpos ? hi : c;
-                size_t blockAt = limit;
-                if (limit - lo <= 64) {
-                    for (size_t q = lo; q < limit; ++q) {
-                        if (s[q] == g.block[0] || s[q] == g.block[1]) {
-                            blockAt = q;
-                            break;
-                        }
-                    }
-                } else {
-                    for (unsigned char b : g.blockBytes) {
-                        if (const void* h = std::memchr(s + lo, b, blockAt - lo)) {
-                            blockAt = static_cast<size_t>(static_cast<const unsigned char*>(h) - s);
-                        }
-                    }
-                }
-                if (blockAt < limit || c != LiteralFinder::kNpos) return blockAt;
-                lo = hi;
-                chunk *= 2;
-            }
-            return end;
-        }
-        while (p < end) {
-            unsigned char b = s[p];
-            if (b < 0x81) {
-                if (g.stopByte[b]) break;
-                ++p;
-                continue;
-            }
-            size_t len;
-            if (g.stopClass[prog.ClassAt(s, p, n, len)]) break;
-            p += len;
-        }
-        return p;
-    };
+    auto gapStop = [&](const Gap& g, size_t p) { return GapStop(g, s, n, p, end, nullptr); };
     sc.gapSpans.resize(gaps_.size());
     for (auto& spans : sc.gapSpans) spans.clear();
     // True when a scan of gap g already passed through p (so p leads to the
@@ -720,6 +791,10 @@ bool Regex::Find(std::string_view subject, size_t from, size_t hint, int* slots,
     if (dfa_ && strategy == Strategy::kAuto && specBudget_ > 0) {
         size_t c = !prefixFinder_.Empty() ? NextCandidate(s, n, from) : from;
         if (c == kNpos) return false;
+        // The path of first choices succeeds on most entries of a result
+        // page; when it does, it is the leftmost-first match (nothing starts
+        // before c, and it is the first path the backtracker would take).
+        if (TryStraight(subject, c, slots) == Outcome::kFound) return true;
         size_t end = std::min({n, c + maxWidth - 1, c + kSpeculativeWindow});
         Outcome o = FindBacktrack(subject, c, end, slots, false);
         if (o == Outcome::kFound) return true;
@@ -750,6 +825,7 @@ int Regex::FindAll(std::string_view subject, bool global, std::vector<int>& slot
     // Speculative backtracking may spend a few steps per subject byte in all;
     // past that the DFA answers, so the whole search stays linear.
     specBudget_ = 8 * static_cast<long long>(n) + (1 << 16);
+    scratch_->gapMemo.assign(gaps_.size(), GapMemo{});
     int count = 0;
     size_t pos = 0, hint = 0;
     while (pos <= n) {

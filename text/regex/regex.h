@@ -63,12 +63,6 @@ public:
     int SlotCount() const { return program_.slotCount; }
     const Program& GetProgram() const { return program_; }
 
-    // Leftmost-first match starting at or after `from` (a character
-    // boundary); hint is any character boundary <= from (used to find the
-    // character before from). Fills slots (SlotCount() entries).
-    bool Find(std::string_view subject, size_t from, size_t hint, int* slots,
-              Strategy strategy = Strategy::kAuto);
-
     // Every match (global) or the first; appends SlotCount() ints per match.
     // An empty match moves the next search one character on. Returns the
     // number of matches.
@@ -77,6 +71,13 @@ public:
 
 private:
     struct Dfa;
+
+    // Leftmost-first match starting at or after `from` (a character
+    // boundary); hint is any character boundary <= from (used to find the
+    // character before from). Fills slots (SlotCount() entries). Only
+    // within FindAll, which sets up the search budget and memos.
+    bool Find(std::string_view subject, size_t from, size_t hint, int* slots, Strategy strategy);
+
     struct Scratch;
 
     bool FindPike(std::string_view subject, size_t from, size_t hint, size_t end, int* slots);
@@ -115,6 +116,19 @@ private:
     };
     void PrepareBacktracker();
     void PrepareRuns();
+
+    // What a fast gap search learnt: neither an exit nor a blocking byte
+    // begins in [clearFrom, clearTo).
+    struct GapMemo {
+        size_t clearFrom = 0, clearTo = 0;
+    };
+    // First position >= p (a boundary) where the loop of gap g stops or its
+    // exit may begin, or end.
+    size_t GapStop(const Gap& g, const unsigned char* s, size_t n, size_t p, size_t end, GapMemo* memo) const;
+    // Follows only the first choice at each step from start, passing lazy
+    // gaps by GapStop; kFound when that path matches, else kUnknown.
+    // Spends specBudget_.
+    Outcome TryStraight(std::string_view subject, size_t start, int* slots);
 
     Program program_;
     std::vector<int> joinSlot_;   // per instruction: visited-bit row, or -1
