@@ -73,6 +73,19 @@ size_t Naive(const std::string& lit, bool ic, const std::string& s, size_t from,
     return kNpos;
 }
 
+// Naive FindOrStop: the first boundary q in [from, end) where the literal
+// occurs or whose byte is a stop byte.
+size_t NaiveOrStop(const std::string& lit, bool ic, const std::string& s, size_t from, size_t end,
+                   size_t boundary, int stop0, int stop1) {
+    const auto* b = reinterpret_cast<const unsigned char*>(s.data());
+    for (size_t p = boundary; p < end; p += CharLength(b, p, s.size())) {
+        if (p < from) continue;
+        if (Naive(lit, ic, s, p, p) == p) return p;
+        if (b[p] == stop0 || b[p] == stop1) return p;
+    }
+    return end;
+}
+
 TEST(LiteralFinder, AgreesWithACharacterWalkOnGeneratedText) {
     static const char* const kPieces[] = {"a", "B", "<", "\"", "_", "=", " ", "\n", "\x81@", "\xB0" "a",
                                           "\xB0" "B", "\xD6\xD0", "\xB0", "@", "\x80", "k"};
@@ -95,6 +108,14 @@ TEST(LiteralFinder, AgreesWithACharacterWalkOnGeneratedText) {
             const size_t later = std::min(s.size(), p + 3);
             ASSERT_EQ(f.Find(b, s.size(), later, kNpos, p), Naive(lit, ic, s, later, p))
                 << "round " << round << " from " << later << " boundary " << p;
+            // With stop bytes, up to an end short of the text or at it.
+            const int stops[][2] = {{'\n', -1}, {'<', '"'}, {-1, -1}};
+            const int* st = stops[round % 3];
+            for (size_t end : {s.size(), std::min(s.size(), p + 40)}) {
+                ASSERT_EQ(f.FindOrStop(b, s.size(), p, end, p, st[0], st[1]),
+                          NaiveOrStop(lit, ic, s, p, end, p, st[0], st[1]))
+                    << "round " << round << " from " << p << " end " << end;
+            }
         }
     }
     EXPECT_GT(hits, 1000);

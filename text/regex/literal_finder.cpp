@@ -151,30 +151,83 @@ size_t LiteralFinder::ScanPairs(const unsigned char* s, size_t from, size_t last
     return kNpos;
 }
 
+bool LiteralFinder::AtBoundary(const unsigned char* s, size_t n, size_t c, size_t& known) {
+    if (s[c] < 0x40) return true;  // never a trail byte, so a boundary
+    // Bytes below 0x40 are whole characters: start after the last one, or
+    // at the known boundary, and walk characters up to c.
+    size_t r = c;
+    while (r > known && s[r - 1] >= 0x40) --r;
+    while (r < c) {
+        size_t len = CharLength(s, r, n);
+        if (r + len > c) break;
+        r += len;
+    }
+    known = r;
+    return r == c;
+}
+
 size_t LiteralFinder::Find(const unsigned char* s, size_t n, size_t from, size_t lastStart,
                            size_t boundary) const {
     size_t known = boundary <= from ? boundary : from;  // a character boundary; only moves forward
+    if (lit_.empty() || n < lit_.size()) return kNpos;
+    const size_t last = std::min(lastStart, n - lit_.size());
     size_t pos = from;
-    for (;;) {
-        if (lit_.empty() || n < lit_.size()) return kNpos;
-        const size_t last = std::min(lastStart, n - lit_.size());
-        if (pos > last) return kNpos;
+    while (pos <= last) {
         const size_t c = ScanPairs(s, pos, last);
         if (c == kNpos) return kNpos;
-        if (s[c] < 0x40) return c;  // never a trail byte, so a boundary
-        // Bytes below 0x40 are whole characters: start after the last one,
-        // or at the known boundary, and walk characters up to c.
-        size_t r = c;
-        while (r > known && s[r - 1] >= 0x40) --r;
-        while (r < c) {
-            size_t len = CharLength(s, r, n);
-            if (r + len > c) break;
-            r += len;
-        }
-        known = r;
-        if (r == c) return c;
+        if (AtBoundary(s, n, c, known)) return c;
         pos = c + 1;
     }
+    return kNpos;
+}
+
+size_t LiteralFinder::FindOrStop(const unsigned char* s, size_t n, size_t from, size_t end, size_t boundary,
+                                 int stop0, int stop1) const {
+    size_t known = boundary <= from ? boundary : from;
+    const size_t m = lit_.size();
+    // Starts at or below lastStart leave room for the literal; none when
+    // the literal cannot fit at all.
+    const bool starts = m > 0 && n >= m && end > 0;
+    const size_t lastStart = starts ? std::min(end - 1, n - m) : 0;
+    auto isStop = [&](unsigned char b) { return b == stop0 || b == stop1; };
+    const unsigned char b1 = static_cast<unsigned char>(lit_[off1_]), f1 = static_cast<unsigned char>(fold_[off1_]);
+    const unsigned char b2 = static_cast<unsigned char>(lit_[off2_]), f2 = static_cast<unsigned char>(fold_[off2_]);
+    size_t pos = from;
+#if defined(__SSE2__)
+    const __m128i vb1 = _mm_set1_epi8(static_cast<char>(b1)), vf1 = _mm_set1_epi8(static_cast<char>(f1));
+    const __m128i vb2 = _mm_set1_epi8(static_cast<char>(b2)), vf2 = _mm_set1_epi8(static_cast<char>(f2));
+    const __m128i vs0 = _mm_set1_epi8(static_cast<char>(stop0 >= 0 ? stop0 : b1));
+    const __m128i vs1 = _mm_set1_epi8(static_cast<char>(stop1 >= 0 ? stop1 : stop0 >= 0 ? stop0 : b1));
+    const bool anyStop = stop0 >= 0 || stop1 >= 0;
+    // Starts pos..pos+15 all at or below lastStart: every byte read lies
+    // below lastStart + m <= n, and below end.
+    while (starts && pos <= lastStart && lastStart - pos >= 15) {
+        const __m128i v0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + pos));
+        const __m128i v1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + pos + off1_));
+        const __m128i v2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + pos + off2_));
+        const unsigned pairs = static_cast<unsigned>(_mm_movemask_epi8(
+            _mm_and_si128(_mm_cmpeq_epi8(_mm_or_si128(v1, vf1), vb1), _mm_cmpeq_epi8(_mm_or_si128(v2, vf2), vb2))));
+        const unsigned stops =
+            anyStop ? static_cast<unsigned>(_mm_movemask_epi8(
+                          _mm_or_si128(_mm_cmpeq_epi8(v0, vs0), _mm_cmpeq_epi8(v0, vs1))))
+                    : 0u;
+        for (unsigned bits = pairs | stops; bits != 0; bits &= bits - 1) {
+            const unsigned j = static_cast<unsigned>(__builtin_ctz(bits));
+            const size_t q = pos + j;
+            if (((pairs >> j) & 1) && MatchesAt(s + q) && AtBoundary(s, n, q, known)) return q;
+            if ((stops >> j) & 1) return q;
+        }
+        pos += 16;
+    }
+#endif
+    for (; pos < end; ++pos) {
+        if (starts && pos <= lastStart && (s[pos + off1_] | f1) == b1 && (s[pos + off2_] | f2) == b2 &&
+            MatchesAt(s + pos) && AtBoundary(s, n, pos, known)) {
+            return pos;
+        }
+        if (isStop(s[pos])) return pos;
+    }
+    return end;
 }
 
 }  // namespace sorvix::regex

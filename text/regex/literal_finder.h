@@ -62,10 +62,21 @@ public:
     size_t Find(const unsigned char* s, size_t n, size_t from, size_t lastStart = kNpos,
                 size_t boundary = kNpos) const;
 
+    // First position q, from <= q < end, where the literal occurs at a
+    // character boundary (q + Size() <= n) or whose byte is stop0 or stop1
+    // (bytes below 0x40, so always whole characters; -1 for none); end when
+    // there is none. boundary (<= from) is a known character boundary. One
+    // pass: the cost is the distance to q.
+    size_t FindOrStop(const unsigned char* s, size_t n, size_t from, size_t end, size_t boundary, int stop0,
+                      int stop1) const;
+
     // True when the literal occurs at s (at least Size() bytes readable).
     bool MatchesAt(const unsigned char* s) const { return SameFolded(s, lit_.data(), fold_.data(), lit_.size()); }
 
 private:
+    // True when c is a character boundary, given the boundary known <= c
+    // (which moves up to the start of the character holding c).
+    static bool AtBoundary(const unsigned char* s, size_t n, size_t c, size_t& known);
     // First start in [from, last] (last + Size() <= n) where the literal
     // occurs, boundary or not; kNpos when none.
     size_t ScanPairs(const unsigned char* s, size_t from, size_t last) const;

@@ -529,37 +529,20 @@ bool Regex::FindPike(std::string_view subject, size_t from, size_t hint, size_t 
 size_t Regex::GapStop(const Gap& g, const unsigned char* s, size_t n, size_t p, size_t end, GapMemo* memo) const {
     if (g.fast) {
         // The loop cannot pass a blocking byte; those are below 0x40, so
-        // never trail bytes, and where one is found a character begins.
-        // Text is searched in growing chunks, so a far blocking byte or a
-        // far exit costs no more than twice the distance to the stop.
-        size_t lo = p, chunk = 256;
+        // never trail bytes, and where one is found a character begins. One
+        // pass looks for both, so the cost is the distance to the stop.
         // An earlier search from at or before p saw neither an exit nor a
         // blocking byte up to memo->clearTo: carry on from there.
+        size_t lo = p;
         if (memo && p >= memo->clearFrom && p < memo->clearTo) lo = std::min(memo->clearTo, end);
-        while (lo < end) {
-            const size_t hi = std::min(end, lo + chunk);
-            // A chunk edge need not be a character boundary; p is one.
-            const size_t c = g.exit.Find(s, n, lo, hi - 1, p);
-            const size_t limit = c == LiteralFinder::kNpos ? hi : c;
-            size_t blockAt = limit;
-            if (limit - lo <= 64) {
-                for (size_t q = lo; q < limit; ++q) {
-                    if (s[q] == g.block[0] || s[q] == g.block[1]) {
-                        blockAt = q;
-                        break;
-                    }
-                }
-            } else {
-                for (unsigned char b : g.blockBytes) {
-                    if (const void* h = std::memchr(s + lo, b, blockAt - lo)) {
-                        blockAt = static_cast<size_t>(static_cast<const unsigned char*>(h) - s);
-                    }
-                }
-            }
-            if (blockAt < limit || c != LiteralFinder::kNpos) return blockAt;
-            lo = hi;
-            chunk *= 2;
+        size_t r = end;
+        if (g.block[0] >= 0) {
+            r = g.exit.FindOrStop(s, n, lo, end, p, g.block[0], g.block[1]);
+        } else if (lo < end) {
+            // Nothing stops the loop: the widest literal scan serves.
+            r = std::min(end, g.exit.Find(s, n, lo, end - 1, p));
         }
+        if (r < end) return r;
         if (memo) {
             if (!(p >= memo->clearFrom && p <= memo->clearTo)) memo->clearFrom = p;
             memo->clearTo = end;
