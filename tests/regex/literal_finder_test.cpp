@@ -112,7 +112,8 @@ TEST(LiteralFinder, AgreesWithACharacterWalkOnGeneratedText) {
             const int stops[][2] = {{'\n', -1}, {'<', '"'}, {-1, -1}};
             const int* st = stops[round % 3];
             for (size_t end : {s.size(), std::min(s.size(), p + 40)}) {
-                ASSERT_EQ(f.FindOrStop(b, s.size(), p, end, p, st[0], st[1]),
+                LiteralFinder fs(lit, ic, st[0], st[1]);
+                ASSERT_EQ(fs.FindOrStop(b, s.size(), p, end, p),
                           NaiveOrStop(lit, ic, s, p, end, p, st[0], st[1]))
                     << "round " << round << " from " << p << " end " << end;
             }

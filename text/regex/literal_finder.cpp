@@ -42,7 +42,8 @@ int ByteRank(unsigned char c, bool fold) {
     return 10;
 }
 
-LiteralFinder::LiteralFinder(std::string_view literal, bool ignoreCase) {
+LiteralFinder::LiteralFinder(std::string_view literal, bool ignoreCase, int stop0, int stop1)
+    : stop0_(stop0), stop1_(stop1) {
     int best1 = 1 << 20, best2 = 1 << 20;
     for (size_t i = 0; i < literal.size(); ++i) {
         unsigned char c = static_cast<unsigned char>(literal[i]);
@@ -69,6 +70,14 @@ LiteralFinder::LiteralFinder(std::string_view literal, bool ignoreCase) {
             off2_ = i;
         }
     }
+    if (lit_.empty()) return;
+    const int s0 = stop0_ >= 0 ? stop0_ : stop1_ >= 0 ? stop1_ : static_cast<unsigned char>(lit_[off1_]);
+    const int s1 = stop1_ >= 0 ? stop1_ : s0;
+    const unsigned char values[kSplats] = {
+        static_cast<unsigned char>(lit_[off1_]), static_cast<unsigned char>(fold_[off1_]),
+        static_cast<unsigned char>(lit_[off2_]), static_cast<unsigned char>(fold_[off2_]),
+        static_cast<unsigned char>(s0),          static_cast<unsigned char>(s1)};
+    for (int k = 0; k < kSplats; ++k) std::memset(splat_[k], values[k], sizeof splat_[k]);
 }
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -91,8 +100,10 @@ bool HasAvx2() {
 // 64 starts per round. Returns the hit, or kNpos with *resume at the first
 // start not yet tested (fewer than 64 remain).
 size_t LiteralFinder::ScanPairsAvx2(const unsigned char* s, size_t from, size_t last, size_t* resume) const {
-    const __m256i b1 = _mm256_set1_epi8(lit_[off1_]), f1 = _mm256_set1_epi8(fold_[off1_]);
-    const __m256i b2 = _mm256_set1_epi8(lit_[off2_]), f2 = _mm256_set1_epi8(fold_[off2_]);
+    const __m256i b1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(splat_[kB1]));
+    const __m256i f1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(splat_[kF1]));
+    const __m256i b2 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(splat_[kB2]));
+    const __m256i f2 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(splat_[kF2]));
     const unsigned char* p1 = s + off1_;
     const unsigned char* p2 = s + off2_;
     size_t pos = from;
@@ -127,8 +138,10 @@ size_t LiteralFinder::ScanPairs(const unsigned char* s, size_t from, size_t last
     const unsigned char b1 = static_cast<unsigned char>(lit_[off1_]), f1 = static_cast<unsigned char>(fold_[off1_]);
     const unsigned char b2 = static_cast<unsigned char>(lit_[off2_]), f2 = static_cast<unsigned char>(fold_[off2_]);
 #if defined(__SSE2__)
-    const __m128i vb1 = _mm_set1_epi8(static_cast<char>(b1)), vf1 = _mm_set1_epi8(static_cast<char>(f1));
-    const __m128i vb2 = _mm_set1_epi8(static_cast<char>(b2)), vf2 = _mm_set1_epi8(static_cast<char>(f2));
+    const __m128i vb1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(splat_[kB1]));
+    const __m128i vf1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(splat_[kF1]));
+    const __m128i vb2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(splat_[kB2]));
+    const __m128i vf2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(splat_[kF2]));
     // Starts pos..pos+15 are all <= last, so every byte read lies below
     // last + Size() <= n.
     while (pos <= last && last - pos >= 15) {
@@ -182,7 +195,11 @@ size_t LiteralFinder::Find(const unsigned char* s, size_t n, size_t from, size_t
 }
 
 size_t LiteralFinder::FindOrStop(const unsigned char* s, size_t n, size_t from, size_t end, size_t boundary,
-                                 int stop0, int stop1) const {
+                                 bool* hit) const {
+    bool scratch;
+    if (!hit) hit = &scratch;
+    *hit = false;
+    const int stop0 = stop0_, stop1 = stop1_;
     size_t known = boundary <= from ? boundary : from;
     const size_t m = lit_.size();
     // Starts at or below lastStart leave room for the literal; none when
@@ -194,10 +211,9 @@ size_t LiteralFinder::FindOrStop(const unsigned char* s, size_t n, size_t from, 
     const unsigned char b2 = static_cast<unsigned char>(lit_[off2_]), f2 = static_cast<unsigned char>(fold_[off2_]);
     size_t pos = from;
 #if defined(__SSE2__)
-    const __m128i vb1 = _mm_set1_epi8(static_cast<char>(b1)), vf1 = _mm_set1_epi8(static_cast<char>(f1));
-    const __m128i vb2 = _mm_set1_epi8(static_cast<char>(b2)), vf2 = _mm_set1_epi8(static_cast<char>(f2));
-    const __m128i vs0 = _mm_set1_epi8(static_cast<char>(stop0 >= 0 ? stop0 : b1));
-    const __m128i vs1 = _mm_set1_epi8(static_cast<char>(stop1 >= 0 ? stop1 : stop0 >= 0 ? stop0 : b1));
+    auto splat = [&](int k) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(splat_[k])); };
+    const __m128i vb1 = splat(kB1), vf1 = splat(kF1), vb2 = splat(kB2), vf2 = splat(kF2);
+    const __m128i vs0 = splat(kS0), vs1 = splat(kS1);
     const bool anyStop = stop0 >= 0 || stop1 >= 0;
     // Starts pos..pos+15 all at or below lastStart: every byte read lies
     // below lastStart + m <= n, and below end.
@@ -214,7 +230,10 @@ size_t LiteralFinder::FindOrStop(const unsigned char* s, size_t n, size_t from, 
         for (unsigned bits = pairs | stops; bits != 0; bits &= bits - 1) {
             const unsigned j = static_cast<unsigned>(__builtin_ctz(bits));
             const size_t q = pos + j;
-            if (((pairs >> j) & 1) && MatchesAt(s + q) && AtBoundary(s, n, q, known)) return q;
+            if (((pairs >> j) & 1) && MatchesAt(s + q) && AtBoundary(s, n, q, known)) {
+                *hit = true;
+                return q;
+            }
             if ((stops >> j) & 1) return q;
         }
         pos += 16;
@@ -223,6 +242,7 @@ size_t LiteralFinder::FindOrStop(const unsigned char* s, size_t n, size_t from, 
     for (; pos < end; ++pos) {
         if (starts && pos <= lastStart && (s[pos + off1_] | f1) == b1 && (s[pos + off2_] | f2) == b2 &&
             MatchesAt(s + pos) && AtBoundary(s, n, pos, known)) {
+            *hit = true;
             return pos;
         }
         if (isStop(s[pos])) return pos;

@@ -28,16 +28,22 @@ namespace sorvix::regex {
 int ByteRank(unsigned char c, bool fold);
 
 // True when s[i] | fold[i] == lit[i] for i < m, eight bytes at a time.
+// The last word overlaps the one before when m is not a multiple of eight.
 inline bool SameFolded(const unsigned char* s, const char* lit, const char* fold, size_t m) {
-    size_t i = 0;
-    for (; i + 8 <= m; i += 8) {
+    auto same8 = [&](size_t i) {
         uint64_t a, l, f;
         std::memcpy(&a, s + i, 8);
         std::memcpy(&l, lit + i, 8);
         std::memcpy(&f, fold + i, 8);
-        if ((a | f) != l) return false;
+        return (a | f) == l;
+    };
+    if (m >= 8) {
+        for (size_t i = 0; i + 8 < m; i += 8) {
+            if (!same8(i)) return false;
+        }
+        return same8(m - 8);
     }
-    for (; i < m; ++i) {
+    for (size_t i = 0; i < m; ++i) {
         if ((s[i] | static_cast<unsigned char>(fold[i])) != static_cast<unsigned char>(lit[i])) return false;
     }
     return true;
@@ -50,7 +56,8 @@ public:
 
     LiteralFinder() = default;
     // literal: ASCII bytes; with ignoreCase its letters match either case.
-    LiteralFinder(std::string_view literal, bool ignoreCase);
+    // stop0/stop1: bytes below 0x40 that FindOrStop stops at, or -1.
+    LiteralFinder(std::string_view literal, bool ignoreCase, int stop0 = -1, int stop1 = -1);
 
     bool Empty() const { return lit_.empty(); }
     size_t Size() const { return lit_.size(); }
@@ -63,12 +70,17 @@ public:
                 size_t boundary = kNpos) const;
 
     // First position q, from <= q < end, where the literal occurs at a
-    // character boundary (q + Size() <= n) or whose byte is stop0 or stop1
-    // (bytes below 0x40, so always whole characters; -1 for none); end when
-    // there is none. boundary (<= from) is a known character boundary. One
-    // pass: the cost is the distance to q.
-    size_t FindOrStop(const unsigned char* s, size_t n, size_t from, size_t end, size_t boundary, int stop0,
-                      int stop1) const;
+    // character boundary (q + Size() <= n) or whose byte is a stop byte
+    // (below 0x40, so always a whole character); end when there is none.
+    // boundary (<= from) is a known character boundary. One pass: the cost
+    // is the distance to q.
+    // hit (optional) tells whether the literal occurs at q.
+    size_t FindOrStop(const unsigned char* s, size_t n, size_t from, size_t end, size_t boundary,
+                      bool* hit = nullptr) const;
+    // The literal as compared: lower case where the case is ignored, and
+    // the fold mask (0x20 there, else 0).
+    const std::string& Folded() const { return lit_; }
+    const std::string& FoldMask() const { return fold_; }
 
     // True when the literal occurs at s (at least Size() bytes readable).
     bool MatchesAt(const unsigned char* s) const { return SameFolded(s, lit_.data(), fold_.data(), lit_.size()); }
@@ -88,6 +100,12 @@ private:
     std::string lit_;   // letters lower-cased where the case is ignored
     std::string fold_;  // per byte: 0x20 where the case is ignored, else 0
     size_t off1_ = 0, off2_ = 0;  // offsets of the two rarest bytes
+    int stop0_ = -1, stop1_ = -1;
+    // Each of lit_[off1_], fold_[off1_], lit_[off2_], fold_[off2_] and the
+    // two stop bytes repeated 32 times, for the vector compares (a stop of
+    // -1 repeats one that exists, or lit_[off1_], and is then not used).
+    enum { kB1, kF1, kB2, kF2, kS0, kS1, kSplats };
+    unsigned char splat_[kSplats][32] = {};
 };
 
 }  // namespace sorvix::regex

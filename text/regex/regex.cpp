@@ -55,9 +55,16 @@ public:
         if (size_ == jobs_.size()) Grow();
         jobs_[size_++] = j;
     }
-    const Job& back() const { return jobs_[size_ - 1]; }
-    void pop_back() { --size_; }
-    bool empty() const { return size_ == 0; }
+    // Pops jobs, carrying out slot restores, up to the next job that
+    // explores; false when none is left.
+    bool NextExplore(Job& j, int* work) {
+        while (size_ != 0) {
+            j = jobs_[--size_];
+            if (j.pc >= 0) return true;
+            work[j.slot] = static_cast<int>(j.pos);
+        }
+        return false;
+    }
     void clear() { size_ = 0; }
 
 private:
@@ -224,6 +231,7 @@ void Regex::PrepareBacktracker() {
         }
         gap.fast = asciiOnly && gap.blockBytes.size() <= 2 && !gap.exit.Empty();
         for (size_t i = 0; i < gap.blockBytes.size() && i < 2; ++i) gap.block[i] = gap.blockBytes[i];
+        gap.exit = LiteralFinder(literal, prog.prefixIgnoreCase, gap.block[0], gap.block[1]);
         for (unsigned char b : gap.blockBytes) {
             if (b >= 0x40) gap.fast = false;  // could be a trail byte: not a stop
         }
@@ -259,6 +267,30 @@ void Regex::PrepareRuns() {
         runIndex_[pc] = static_cast<int>(runs_.size());
         runs_.push_back(std::move(run));
     }
+    KnownRun(prog.start, prefixFinder_, prefixRun_, prefixRunKnown_);
+    for (size_t pc = 0; pc < gapIndex_.size(); ++pc) {
+        if (gapIndex_[pc] < 0) continue;
+        Gap& g = gaps_[static_cast<size_t>(gapIndex_[pc])];
+        if (g.fast) KnownRun(prog.insts[pc].out, g.exit, g.exitRun, g.exitRunKnown);
+    }
+}
+
+void Regex::KnownRun(int pc, const LiteralFinder& lit, int& run, size_t& known) const {
+    run = -1;
+    known = 0;
+    const Program& prog = program_;
+    for (int steps = 0; pc >= 0 && steps < 64; ++steps) {
+        if (runIndex_[pc] >= 0) break;
+        const Inst& in = prog.insts[pc];
+        if (in.op != Inst::Op::kSave && in.op != Inst::Op::kJmp && in.op != Inst::Op::kReset) return;
+        pc = in.out;
+    }
+    if (pc < 0 || runIndex_[pc] < 0) return;
+    const Run& r = runs_[static_cast<size_t>(runIndex_[pc])];
+    size_t k = 0;
+    while (k < r.lit.size() && k < lit.Size() && r.lit[k] == lit.Folded()[k] && r.fold[k] == lit.FoldMask()[k]) ++k;
+    run = runIndex_[pc];
+    known = k;
 }
 
 size_t Regex::NextCandidate(const unsigned char* s, size_t n, size_t from) const {
@@ -432,13 +464,8 @@ bool Regex::FindPike(std::string_view subject, size_t from, size_t hint, size_t 
     // sc.work; adds every Consume and Match reached to list, in priority order.
     auto addThread = [&](SparseSet& list, std::vector<int>& caps, int pc0, size_t p, int prev, int next) {
         sc.stack.push_back({pc0, 0, 0});
-        while (!sc.stack.empty()) {
-            Job j = sc.stack.back();
-            sc.stack.pop_back();
-            if (j.pc < 0) {
-                sc.work[j.slot] = static_cast<int>(j.pos);
-                continue;
-            }
+        Job j;
+        while (sc.stack.NextExplore(j, sc.work.data())) {
             int pc = j.pc;
             while (pc >= 0 && !list.Contains(pc)) {
                 list.Insert(pc);
@@ -526,7 +553,9 @@ bool Regex::FindPike(std::string_view subject, size_t from, size_t hint, size_t 
 
 // ---- Lazy gaps ----------------------------------------------------------------------
 
-size_t Regex::GapStop(const Gap& g, const unsigned char* s, size_t n, size_t p, size_t end, GapMemo* memo) const {
+size_t Regex::GapStop(const Gap& g, const unsigned char* s, size_t n, size_t p, size_t end, GapMemo* memo,
+                      bool* exitHit) const {
+    if (exitHit) *exitHit = false;
     if (g.fast) {
         // The loop cannot pass a blocking byte; those are below 0x40, so
         // never trail bytes, and where one is found a character begins. One
@@ -537,10 +566,11 @@ size_t Regex::GapStop(const Gap& g, const unsigned char* s, size_t n, size_t p, 
         if (memo && p >= memo->clearFrom && p < memo->clearTo) lo = std::min(memo->clearTo, end);
         size_t r = end;
         if (g.block[0] >= 0) {
-            r = g.exit.FindOrStop(s, n, lo, end, p, g.block[0], g.block[1]);
+            r = g.exit.FindOrStop(s, n, lo, end, p, exitHit);
         } else if (lo < end) {
             // Nothing stops the loop: the widest literal scan serves.
             r = std::min(end, g.exit.Find(s, n, lo, end - 1, p));
+            if (exitHit) *exitHit = r < end;
         }
         if (r < end) return r;
         if (memo) {
@@ -571,28 +601,50 @@ Regex::Outcome Regex::TryStraight(std::string_view subject, size_t start, int* s
     Scratch& sc = *scratch_;
     const auto* s = reinterpret_cast<const unsigned char*>(subject.data());
     const size_t n = subject.size();
-    int* work = sc.work.data();
-    for (int k = 0; k < prog.slotCount; ++k) work[k] = -1;
+    // Locals: the stores into work would otherwise make the compiler reload
+    // every vector's data pointer on each step.
+    int* const work = sc.work.data();
+    const Inst* const insts = prog.insts.data();
+    const int* const gapIndex = gapIndex_.data();
+    const int* const runIndex = runIndex_.data();
+    const Run* const runs = runs_.data();
+    const int slotCount = prog.slotCount;
+    const long long budget = specBudget_;
+    for (int k = 0; k < slotCount; ++k) work[k] = -1;
     long long steps = 0;
     Outcome result = Outcome::kUnknown;
     int pc = prog.start;
     size_t p = start;
+    // A literal hit that has been compared already: the run `known` starts
+    // at knownAt with its first knownBytes bytes checked. Callers hand in a
+    // start where the prefix was found.
+    int known = prefixFinder_.Empty() ? -1 : prefixRun_;
+    size_t knownAt = start, knownBytes = prefixRunKnown_;
     for (;;) {
-        if (++steps > specBudget_) break;
-        const Inst& in = prog.insts[pc];
-        if (const int g = gapIndex_[pc]; g >= 0) {
+        if (++steps > budget) break;
+        const Inst& in = insts[pc];
+        if (const int g = gapIndex[pc]; g >= 0) {
             // The first choice at every position before the stop is the
             // exit, which fails there; at the stop it is the exit again.
-            const size_t r = GapStop(gaps_[g], s, n, p, n, &sc.gapMemo[g]);
+            const Gap& gap = gaps_[static_cast<size_t>(g)];
+            bool hit = false;
+            const size_t r = GapStop(gap, s, n, p, n, &sc.gapMemo[static_cast<size_t>(g)], &hit);
             steps += static_cast<long long>((r - p) / 16);
             p = r;
             pc = in.out;
+            if (hit) {
+                known = gap.exitRun;
+                knownAt = r;
+                knownBytes = gap.exitRunKnown;
+            }
             continue;
         }
-        if (const int r = runIndex_[pc]; r >= 0) {
-            const Run& run = runs_[r];
-            if (p + run.lit.size() > n || !SameFolded(s + p, run.lit.data(), run.fold.data(), run.lit.size())) break;
-            p += run.lit.size();
+        if (const int r = runIndex[pc]; r >= 0) {
+            const Run& run = runs[r];
+            const size_t m = run.lit.size();
+            const size_t v = (r == known && p == knownAt) ? knownBytes : 0;
+            if (p + m > n || !SameFolded(s + p + v, run.lit.data() + v, run.fold.data() + v, m - v)) break;
+            p += m;
             pc = run.next;
             continue;
         }
@@ -611,7 +663,7 @@ Regex::Outcome Regex::TryStraight(std::string_view subject, size_t start, int* s
             p += len;
             pc = in.out;
         } else if (in.op == Inst::Op::kMatch) {
-            for (int k = 0; k < prog.slotCount; ++k) slots[k] = work[k];
+            for (int k = 0; k < slotCount; ++k) slots[k] = work[k];
             result = Outcome::kFound;
             break;
         } else {
@@ -669,13 +721,8 @@ Regex::Outcome Regex::FindBacktrack(std::string_view subject, size_t from, size_
         std::fill(sc.work.begin(), sc.work.end(), -1);
         sc.stack.clear();
         sc.stack.push_back({prog.start, 0, static_cast<long long>(start)});
-        while (!sc.stack.empty()) {
-            Job j = sc.stack.back();
-            sc.stack.pop_back();
-            if (j.pc < 0) {
-                sc.work[j.slot] = static_cast<int>(j.pos);
-                continue;
-            }
+        Job j;
+        while (sc.stack.NextExplore(j, sc.work.data())) {
             int pc = j.pc;
             size_t p = static_cast<size_t>(j.pos);
             for (;;) {

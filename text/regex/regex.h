@@ -11,17 +11,24 @@
 // (plus at most kBacktrackBudgetBits of scratch), independent of the
 // subject. A global search never re-runs a failed attempt from later start
 // positions. Paths, in order of preference for assertion-free patterns:
-//   1. literal-prefix scan (memchr on the rarest byte) to skip dead text;
-//   2. speculative backtracker from the first candidate, with visited bits
-//      (each join point and position explored once), lazy gaps skipped by a
-//      table scan, a window of at most kBacktrackBudgetBits and a step budget
-//      per FindAll proportional to the subject; if it reaches its window's
-//      edge or the budget runs out, its answer is discarded and
-//   3. the lazy DFA (leftmost-first) finds whether and where the match ends,
+//   1. literal-prefix scan (LiteralFinder: a two-byte SIMD filter) to skip
+//      dead text;
+//   2. the straight attempt from that candidate: only the first choice at
+//      each step, lazy gaps passed by one scan for their exit's literal or a
+//      byte that stops them, literal runs compared eight bytes at a time.
+//      When it matches, that is the leftmost-first match; this is the usual
+//      case on a result page. Else
+//   3. speculative backtracker from the candidate, with visited bits
+//      (each join point and position explored once), lazy gaps skipped by
+//      the same scan, a window of at most kBacktrackBudgetBits; if it
+//      reaches its window's edge, its answer is discarded and
+//   4. the lazy DFA (leftmost-first) finds whether and where the match ends,
 //      then the backtracker over just that window recovers the captures
 //      (the PikeVM when the window is too big for the bit budget).
-// Patterns with assertions, or whose DFA outgrows its cache, run the PikeVM.
-// An instance is not thread-safe (the DFA cache is mutable).
+// Paths 2 and 3 share a step budget per FindAll proportional to the
+// subject; once it is spent, only path 4 runs, so the whole search stays
+// linear. Patterns with assertions, or whose DFA outgrows its cache, run
+// the PikeVM.
 // Covered by tests/regex/engine_test.cpp, the differential tests against Node
 // and the test-tree backtracker, and tests/regex/fuzz.
 #pragma once
@@ -106,6 +113,10 @@ private:
         bool fast = false;
         std::vector<unsigned char> blockBytes;
         int block[2] = {-1, -1};  // blockBytes when fast; -1 for none
+        // The literal run the exit begins with (after empty steps), and how
+        // many of its bytes a hit of `exit` has already compared.
+        int exitRun = -1;
+        size_t exitRunKnown = 0;
     };
     // A run of one-character ASCII literals with no join point after its
     // first instruction: the backtracker compares it in one go.
@@ -123,8 +134,14 @@ private:
         size_t clearFrom = 0, clearTo = 0;
     };
     // First position >= p (a boundary) where the loop of gap g stops or its
-    // exit may begin, or end.
-    size_t GapStop(const Gap& g, const unsigned char* s, size_t n, size_t p, size_t end, GapMemo* memo) const;
+    // exit may begin, or end. With exitHit, tells whether the exit's
+    // literal was found there (fast gaps only).
+    size_t GapStop(const Gap& g, const unsigned char* s, size_t n, size_t p, size_t end, GapMemo* memo,
+                   bool* exitHit = nullptr) const;
+    // The literal run reached from pc through empty steps, and how many of
+    // its leading bytes equal those of lit (compared folded): a hit of lit
+    // there has compared them already.
+    void KnownRun(int pc, const LiteralFinder& lit, int& run, size_t& known) const;
     // Follows only the first choice at each step from start, passing lazy
     // gaps by GapStop; kFound when that path matches, else kUnknown.
     // Spends specBudget_.
@@ -137,6 +154,8 @@ private:
     std::vector<Gap> gaps_;
     std::vector<int> runIndex_;   // per instruction: literal run starting here, or -1
     std::vector<Run> runs_;
+    int prefixRun_ = -1;          // the run a match begins with, and how many
+    size_t prefixRunKnown_ = 0;   // of its bytes a prefix hit has compared
     long long specBudget_ = 0;    // steps left for speculative backtracking
     size_t dirtyWords_ = 0;       // visited words the last backtrack touched
     bool ok_ = false;
