@@ -273,6 +273,57 @@ void Regex::PrepareRuns() {
         Gap& g = gaps_[static_cast<size_t>(gapIndex_[pc])];
         if (g.fast) KnownRun(prog.insts[pc].out, g.exit, g.exitRun, g.exitRunKnown);
     }
+    PrepareStraight();
+}
+
+void Regex::PrepareStraight() {
+    const Program& prog = program_;
+    constexpr size_t kMaxOps = 4096;
+    straight_.clear();
+    int pc = prog.start;
+    // The run a literal hit has partly compared, if the next run is it.
+    int knownRun = prefixFinder_.Empty() ? -1 : prefixRun_;
+    size_t knownBytes = prefixRunKnown_;
+    while (straight_.size() < kMaxOps) {
+        StraightOp op;
+        const Inst& in = prog.insts[pc];
+        if (const int g = gapIndex_[pc]; g >= 0) {
+            op.kind = StraightOp::kGap;
+            op.a = g;
+            const Gap& gap = gaps_[static_cast<size_t>(g)];
+            knownRun = gap.fast ? gap.exitRun : -1;
+            knownBytes = gap.exitRunKnown;
+            pc = in.out;
+        } else if (const int r = runIndex_[pc]; r >= 0) {
+            op.kind = StraightOp::kRun;
+            op.a = r;
+            op.known = r == knownRun ? knownBytes : 0;
+            knownRun = -1;
+            pc = runs_[static_cast<size_t>(r)].next;
+        } else if (in.op == Inst::Op::kSave) {
+            op.kind = StraightOp::kSave;
+            op.a = in.arg;
+            pc = in.out;
+        } else if (in.op == Inst::Op::kReset) {
+            op.kind = StraightOp::kReset;
+            op.a = in.arg;
+            op.b = in.out1;
+            pc = in.out;
+        } else if (in.op == Inst::Op::kJmp) {
+            pc = in.out;
+            continue;
+        } else if (in.op == Inst::Op::kConsume) {
+            op.kind = StraightOp::kConsume;
+            op.a = in.arg;
+            knownRun = -1;
+            pc = in.out;
+        } else if (in.op == Inst::Op::kMatch) {
+            op.kind = StraightOp::kMatch;
+        }  // else another choice point or a failure: give up there
+        straight_.push_back(op);
+        if (op.kind == StraightOp::kMatch || op.kind == StraightOp::kGiveUp) return;
+    }
+    straight_.push_back(StraightOp{});  // too long a path: give up at its end
 }
 
 void Regex::KnownRun(int pc, const LiteralFinder& lit, int& run, size_t& known) const {
@@ -601,74 +652,56 @@ Regex::Outcome Regex::TryStraight(std::string_view subject, size_t start, int* s
     Scratch& sc = *scratch_;
     const auto* s = reinterpret_cast<const unsigned char*>(subject.data());
     const size_t n = subject.size();
-    // Locals: the stores into work would otherwise make the compiler reload
-    // every vector's data pointer on each step.
     int* const work = sc.work.data();
-    const Inst* const insts = prog.insts.data();
-    const int* const gapIndex = gapIndex_.data();
-    const int* const runIndex = runIndex_.data();
-    const Run* const runs = runs_.data();
     const int slotCount = prog.slotCount;
-    const long long budget = specBudget_;
     for (int k = 0; k < slotCount; ++k) work[k] = -1;
-    long long steps = 0;
+    long long steps = static_cast<long long>(straight_.size());
     Outcome result = Outcome::kUnknown;
-    int pc = prog.start;
     size_t p = start;
-    // A literal hit that has been compared already: the run `known` starts
-    // at knownAt with its first knownBytes bytes checked. Callers hand in a
-    // start where the prefix was found.
-    int known = prefixFinder_.Empty() ? -1 : prefixRun_;
-    size_t knownAt = start, knownBytes = prefixRunKnown_;
-    for (;;) {
-        if (++steps > budget) break;
-        const Inst& in = insts[pc];
-        if (const int g = gapIndex[pc]; g >= 0) {
-            // The first choice at every position before the stop is the
-            // exit, which fails there; at the stop it is the exit again.
-            const Gap& gap = gaps_[static_cast<size_t>(g)];
-            bool hit = false;
-            const size_t r = GapStop(gap, s, n, p, n, &sc.gapMemo[static_cast<size_t>(g)], &hit);
-            steps += static_cast<long long>((r - p) / 16);
-            p = r;
-            pc = in.out;
-            if (hit) {
-                known = gap.exitRun;
-                knownAt = r;
-                knownBytes = gap.exitRunKnown;
+    // True right after a literal hit (the prefix, where callers start, or
+    // a gap's exit): the next run skips the bytes the hit compared.
+    bool hit = !prefixFinder_.Empty();
+    for (const StraightOp* op = straight_.data(); steps <= specBudget_; ++op) {
+        switch (op->kind) {
+            case StraightOp::kSave:
+                work[op->a] = static_cast<int>(p);
+                continue;
+            case StraightOp::kReset:
+                for (int k = op->a; k < op->b; ++k) work[k] = -1;
+                continue;
+            case StraightOp::kRun: {
+                const Run& run = runs_[static_cast<size_t>(op->a)];
+                const size_t m = run.lit.size();
+                const size_t v = hit ? op->known : 0;
+                if (p + m > n || !SameFolded(s + p + v, run.lit.data() + v, run.fold.data() + v, m - v)) break;
+                p += m;
+                hit = false;
+                continue;
             }
-            continue;
+            case StraightOp::kGap: {
+                // The first choice at every position before the stop is
+                // the exit, which fails there; at the stop it is the exit.
+                const size_t g = static_cast<size_t>(op->a);
+                const size_t r = GapStop(gaps_[g], s, n, p, n, &sc.gapMemo[g], &hit);
+                steps += static_cast<long long>((r - p) / 16);
+                p = r;
+                continue;
+            }
+            case StraightOp::kConsume: {
+                size_t len;
+                if (p >= n || !prog.Member(op->a, prog.ClassAt(s, p, n, len))) break;
+                p += len;
+                hit = false;
+                continue;
+            }
+            case StraightOp::kMatch:
+                for (int k = 0; k < slotCount; ++k) slots[k] = work[k];
+                result = Outcome::kFound;
+                break;
+            case StraightOp::kGiveUp:
+                break;
         }
-        if (const int r = runIndex[pc]; r >= 0) {
-            const Run& run = runs[r];
-            const size_t m = run.lit.size();
-            const size_t v = (r == known && p == knownAt) ? knownBytes : 0;
-            if (p + m > n || !SameFolded(s + p + v, run.lit.data() + v, run.fold.data() + v, m - v)) break;
-            p += m;
-            pc = run.next;
-            continue;
-        }
-        if (in.op == Inst::Op::kSave) {
-            work[in.arg] = static_cast<int>(p);
-            pc = in.out;
-        } else if (in.op == Inst::Op::kJmp) {
-            pc = in.out;
-        } else if (in.op == Inst::Op::kReset) {
-            for (int k = in.arg; k < in.out1; ++k) work[k] = -1;
-            pc = in.out;
-        } else if (in.op == Inst::Op::kConsume) {
-            if (p >= n) break;
-            size_t len;
-            if (!prog.Member(in.arg, prog.ClassAt(s, p, n, len))) break;
-            p += len;
-            pc = in.out;
-        } else if (in.op == Inst::Op::kMatch) {
-            for (int k = 0; k < slotCount; ++k) slots[k] = work[k];
-            result = Outcome::kFound;
-            break;
-        } else {
-            break;  // another choice point, or a failure with choices left
-        }
+        break;
     }
     specBudget_ -= steps;
     return result;

@@ -156,6 +156,17 @@ private:
     std::vector<Run> runs_;
     int prefixRun_ = -1;          // the run a match begins with, and how many
     size_t prefixRunKnown_ = 0;   // of its bytes a prefix hit has compared
+    // The straight attempt's path, laid out at compile time: the first
+    // choice at every step is fixed, whatever the subject.
+    struct StraightOp {
+        enum Kind : uint8_t { kSave, kReset, kRun, kGap, kConsume, kMatch, kGiveUp };
+        Kind kind = kGiveUp;
+        int a = 0;          // slot, first slot, run, gap or set
+        int b = 0;          // kReset: end slot
+        size_t known = 0;   // kRun: bytes a literal hit just before compared
+    };
+    std::vector<StraightOp> straight_;
+    void PrepareStraight();
     long long specBudget_ = 0;    // steps left for speculative backtracking
     size_t dirtyWords_ = 0;       // visited words the last backtrack touched
     bool ok_ = false;
