@@ -3,6 +3,7 @@
 // Fixed seeds keep failures reproducible; the trace prints the case.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
@@ -98,6 +99,56 @@ TEST(ReferenceComparison, GeneratedCasesAgreeOnEveryPath) {
     }
     EXPECT_GT(compared, 2500);
     EXPECT_GT(matched, compared / 4);
+}
+
+// Patterns shaped like the sites' (literal runs joined by lazy gaps) on
+// subjects long enough to reach the wide scans: the literal finder's 64-byte
+// steps, the gap scan's growing chunks (256 bytes, then more) and stops at
+// line breaks, with double-byte characters whose trail bytes look like the
+// literals' letters.
+TEST(ReferenceComparison, SiteShapedPatternsOnLongSubjects) {
+    using regex::Strategy;
+    static const char* const kRuns[] = {"<h", "x=\"", "</b>", "\t\t", "a_B", "k\">", "<a b=\"", "@a"};
+    static const char* const kRunText[] = {"<h", "x=\"", "</b>", "\t\t", "a_B", "k\">", "<a b=\"", "@a"};
+    static const char* const kGaps[] = {".*?", "[\\s\\S]*?", "[^<]*?", "(.*?)", "([\\s\\S]*?)", "([^\"]*?)"};
+    static const char* const kNoise[] = {"y", "A", "\n", "\r", " ", "<", "\"", "\x81@", "\xB0" "a", "\xB0" "h",
+                                         "\xD6\xD0", "_", "\t"};
+    std::mt19937 rng(777);
+    auto pick = [&](size_t n) { return static_cast<size_t>(rng() % n); };
+    int compared = 0, matched = 0, longest = 0;
+    for (int i = 0; i < 300; ++i) {
+        std::string pattern = kRuns[pick(8)];
+        const int gaps = 1 + static_cast<int>(pick(3));
+        for (int g = 0; g < gaps; ++g) pattern += std::string(kGaps[pick(6)]) + kRuns[pick(8)];
+        std::string subject;
+        const size_t len = pick(1500);
+        while (subject.size() < len) {
+            const size_t r = pick(10);
+            if (r < 5) subject += kRunText[pick(8)];
+            else if (r < 9) subject += kNoise[pick(sizeof kNoise / sizeof kNoise[0])];
+            else subject += std::string(pick(400), 'y');
+        }
+        const bool ic = pick(2), gl = pick(4) != 0;
+        std::vector<int> expected;
+        if (!test::ReferenceFindAll(pattern, subject, ic, true, gl, expected)) continue;
+        ++compared;
+        if (!expected.empty()) ++matched;
+        for (Strategy s : {Strategy::kAuto, Strategy::kPikeVm, Strategy::kDfaBacktrack}) {
+            regex::Regex re;
+            ASSERT_TRUE(re.Compile(pattern, ic, true)) << Escaped(pattern);
+            for (size_t m = 0; m + 1 < expected.size(); m += static_cast<size_t>(re.SlotCount())) {
+                longest = std::max(longest, expected[m + 1] - expected[m]);
+            }
+            std::vector<int> spans;
+            re.FindAll(subject, gl, spans, s);
+            ASSERT_EQ(spans, expected) << "case " << i << " pattern " << Escaped(pattern) << " subject "
+                                       << Escaped(subject) << " ic " << ic << " g " << gl << " strategy "
+                                       << static_cast<int>(s);
+        }
+    }
+    EXPECT_GT(compared, 290);
+    EXPECT_GT(matched, compared / 4);
+    EXPECT_GT(longest, 600);  // some gap scans went past the first chunks
 }
 
 }  // namespace

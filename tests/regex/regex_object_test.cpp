@@ -6,6 +6,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include "test_paths.h"
 #include "text/regex/regex_object.h"
@@ -59,6 +60,33 @@ TEST(RegexObject, OptionalFlags) {
         re.Search(r.pattern, r.subject, r.caseSensitive, r.multiLine, r.global);
         EXPECT_EQ(re.MatchCount(), r.count) << r.pattern << " cs " << r.caseSensitive << " ml "
                                             << r.multiLine << " g " << r.global;
+    }
+}
+
+// Compiled patterns are kept per thread: a pattern used again (after more
+// others than are kept, with other subjects in between, or rejected before)
+// must give the answers of a first use.
+TEST(RegexObject, ReusedPatternsGiveFreshAnswers) {
+    struct Row {
+        std::string pattern, subject;
+        int count;
+        const char* firstGroup;
+    };
+    std::vector<Row> rows;
+    for (int i = 0; i < 10; ++i) {
+        const std::string tag = "t" + std::to_string(i);
+        rows.push_back({"<" + tag + ">([\\s\\S]*?)</" + tag + ">",
+                        "<" + tag + ">a</" + tag + "> <" + tag + ">\nb</" + tag + ">", 2, "a"});
+        rows.push_back({"<" + tag + ">([\\s\\S]*?)</" + tag + ">", "<" + tag + ">only one", 0, ""});
+    }
+    rows.push_back({"(a", "a", 0, ""});  // rejected
+    for (int round = 0; round < 3; ++round) {
+        for (const Row& r : rows) {
+            RegexObject re;
+            EXPECT_EQ(re.Search(r.pattern, r.subject), r.count > 0) << r.pattern << " round " << round;
+            EXPECT_EQ(re.MatchCount(), r.count) << r.pattern << " on " << r.subject << " round " << round;
+            EXPECT_EQ(re.GroupText(1, 1), r.firstGroup) << r.pattern << " round " << round;
+        }
     }
 }
 

@@ -41,22 +41,36 @@ private:
 
 inline bool IsAsciiLetter(unsigned char c) { return (c | 0x20) >= 'a' && (c | 0x20) <= 'z'; }
 
-// Rough frequency of a byte in HTML pages; the prefix scan looks for the
-// rarest byte of the literal.
-int ByteFrequency(unsigned char c) {
-    if (c == ' ' || c == '\n' || c == '\t') return 100;
-    if (c == '<' || c == '>' || c == '"' || c == '=' || c == '/') return 80;
-    if (c >= 'a' && c <= 'z') return (std::strchr("etaoinsrhlcd", c) != nullptr) ? 70 : 50;
-    if (c >= 'A' && c <= 'Z') return 30;
-    if (c >= '0' && c <= '9') return 25;
-    if (c == '.' || c == ',' || c == '-' || c == ':' || c == ';' || c == '_') return 40;
-    return 10;
-}
-
 struct Job {
     int pc;     // >= 0: explore pc at pos; -1: restore slot to value
     int slot;
     long long pos;  // pos for explore; the old value for restore
+};
+
+// The backtracker's and PikeVM's work stack: a vector whose push stays
+// inline (growth, rare, goes out of line).
+class JobStack {
+public:
+    void push_back(const Job& j) {
+        if (size_ == jobs_.size()) Grow();
+        jobs_[size_++] = j;
+    }
+    // Pops jobs, carrying out slot restores, up to the next job that
+    // explores; false when none is left.
+    bool NextExplore(Job& j, int* work) {
+        while (size_ != 0) {
+            j = jobs_[--size_];
+            if (j.pc >= 0) return true;
+            work[j.slot] = static_cast<int>(j.pos);
+        }
+        return false;
+    }
+    void clear() { size_ = 0; }
+
+private:
+    [[gnu::noinline]] void Grow() { jobs_.resize(std::max<size_t>(64, jobs_.size() * 2)); }
+    std::vector<Job> jobs_;
+    size_t size_ = 0;
 };
 
 }  // namespace
@@ -65,10 +79,11 @@ struct Regex::Scratch {
     SparseSet clist, nlist;
     std::vector<int> ccaps, ncaps;  // per instruction: slotCount ints
     std::vector<int> work;
-    std::vector<Job> stack;
+    JobStack stack;
     std::vector<uint64_t> visited;
     // Per lazy gap: the position ranges its scans passed through, sorted.
     std::vector<std::vector<std::pair<size_t, size_t>>> gapSpans;
+    std::vector<GapMemo> gapMemo;  // per lazy gap, for straight attempts of one FindAll
 };
 
 struct Regex::Dfa {
@@ -90,7 +105,7 @@ bool Regex::Compile(std::string_view pattern, bool ignoreCase, bool multiLine, s
     ok_ = false;
     dfa_.reset();
     scratch_.reset();
-    prefixAnchor_ = -1;
+    prefixFinder_ = LiteralFinder();
     CompileResult r = regex::Compile(pattern, ignoreCase, multiLine, program_);
     if (!r.ok) {
         if (error) *error = r.error;
@@ -101,15 +116,7 @@ bool Regex::Compile(std::string_view pattern, bool ignoreCase, bool multiLine, s
         if (error) *error = "pattern too large";
         return false;
     }
-    int best = 1000;
-    for (size_t i = 0; i < program_.prefix.size(); ++i) {
-        unsigned char c = static_cast<unsigned char>(program_.prefix[i]);
-        if (program_.prefixIgnoreCase && IsAsciiLetter(c)) continue;
-        if (ByteFrequency(c) < best) {
-            best = ByteFrequency(c);
-            prefixAnchor_ = static_cast<int>(i);
-        }
-    }
+    prefixFinder_ = LiteralFinder(program_.prefix, program_.prefixIgnoreCase);
     scratch_ = std::make_unique<Scratch>();
     const size_t ni = program_.insts.size();
     scratch_->clist.Resize(ni);
@@ -191,26 +198,19 @@ void Regex::PrepareBacktracker() {
         }
         for (int b = 0; b < 256; ++b) gap.stopByte[b] = gap.stopClass[prog.byteClass[b]];
         // The exit's literal: consuming single characters after empty steps.
-        for (int q = in.out; q >= 0 && gap.literal.size() < 16;) {
+        std::string literal;
+        for (int q = in.out; q >= 0 && literal.size() < 32;) {
             const Inst& e = prog.insts[q];
             if (e.op == Inst::Op::kSave || e.op == Inst::Op::kJmp || e.op == Inst::Op::kReset) {
                 q = e.out;
             } else if (e.op == Inst::Op::kConsume && prog.setLiteral[e.arg] >= 0) {
-                gap.literal.push_back(static_cast<char>(prog.setLiteral[e.arg]));
+                literal.push_back(static_cast<char>(prog.setLiteral[e.arg]));
                 q = e.out;
             } else {
                 break;
             }
         }
-        int best = 1000;
-        for (size_t i = 0; i < gap.literal.size(); ++i) {
-            unsigned char c = static_cast<unsigned char>(gap.literal[i]);
-            if (prog.prefixIgnoreCase && IsAsciiLetter(c)) continue;
-            if (ByteFrequency(c) < best) {
-                best = ByteFrequency(c);
-                gap.anchor = static_cast<int>(i);
-            }
-        }
+        gap.exit = LiteralFinder(literal, prog.prefixIgnoreCase);
         // Only ASCII bytes may stop the loop, at most two of them.
         bool asciiOnly = true;
         for (int b = 0x80; b < 256; ++b) {
@@ -229,49 +229,123 @@ void Regex::PrepareBacktracker() {
         for (int b = 0; b < 0x80; ++b) {
             if (!prog.Member(loop.arg, prog.byteClass[b])) gap.blockBytes.push_back(static_cast<unsigned char>(b));
         }
-        if (!asciiOnly || gap.blockBytes.size() > 2) gap.anchor = -1;
+        gap.fast = asciiOnly && gap.blockBytes.size() <= 2 && !gap.exit.Empty();
+        for (size_t i = 0; i < gap.blockBytes.size() && i < 2; ++i) gap.block[i] = gap.blockBytes[i];
+        gap.exit = LiteralFinder(literal, prog.prefixIgnoreCase, gap.block[0], gap.block[1]);
         for (unsigned char b : gap.blockBytes) {
-            if (b >= 0x40) gap.anchor = -1;  // could be a trail byte: not a stop
+            if (b >= 0x40) gap.fast = false;  // could be a trail byte: not a stop
         }
         gapIndex_[pc] = static_cast<int>(gaps_.size());
         gaps_.push_back(std::move(gap));
     }
+    PrepareRuns();
+}
+
+void Regex::PrepareRuns() {
+    const Program& prog = program_;
+    const int ni = static_cast<int>(prog.insts.size());
+    runIndex_.assign(ni, -1);
+    runs_.clear();
+    auto literalAt = [&](int q) {
+        const Inst& in = prog.insts[q];
+        return in.op == Inst::Op::kConsume ? prog.setLiteral[in.arg] : int16_t{-1};
+    };
+    for (int pc = 0; pc < ni; ++pc) {
+        if (literalAt(pc) < 0) continue;
+        Run run;
+        int q = pc;
+        while (q >= 0 && literalAt(q) >= 0 && (q == pc || joinSlot_[q] < 0)) {
+            const unsigned char c = static_cast<unsigned char>(literalAt(q));
+            // A one-character letter set under ignore-case holds both cases.
+            const bool fold = prog.prefixIgnoreCase && IsAsciiLetter(c);
+            run.lit.push_back(static_cast<char>(fold ? (c | 0x20) : c));
+            run.fold.push_back(static_cast<char>(fold ? 0x20 : 0));
+            q = prog.insts[q].out;
+        }
+        if (run.lit.size() < 2) continue;
+        run.next = q;
+        runIndex_[pc] = static_cast<int>(runs_.size());
+        runs_.push_back(std::move(run));
+    }
+    KnownRun(prog.start, prefixFinder_, prefixRun_, prefixRunKnown_);
+    for (size_t pc = 0; pc < gapIndex_.size(); ++pc) {
+        if (gapIndex_[pc] < 0) continue;
+        Gap& g = gaps_[static_cast<size_t>(gapIndex_[pc])];
+        if (g.fast) KnownRun(prog.insts[pc].out, g.exit, g.exitRun, g.exitRunKnown);
+    }
+    PrepareStraight();
+}
+
+void Regex::PrepareStraight() {
+    const Program& prog = program_;
+    constexpr size_t kMaxOps = 4096;
+    straight_.clear();
+    int pc = prog.start;
+    // The run a literal hit has partly compared, if the next run is it.
+    int knownRun = prefixFinder_.Empty() ? -1 : prefixRun_;
+    size_t knownBytes = prefixRunKnown_;
+    while (straight_.size() < kMaxOps) {
+        StraightOp op;
+        const Inst& in = prog.insts[pc];
+        if (const int g = gapIndex_[pc]; g >= 0) {
+            op.kind = StraightOp::kGap;
+            op.a = g;
+            const Gap& gap = gaps_[static_cast<size_t>(g)];
+            knownRun = gap.fast ? gap.exitRun : -1;
+            knownBytes = gap.exitRunKnown;
+            pc = in.out;
+        } else if (const int r = runIndex_[pc]; r >= 0) {
+            op.kind = StraightOp::kRun;
+            op.a = r;
+            op.known = r == knownRun ? knownBytes : 0;
+            knownRun = -1;
+            pc = runs_[static_cast<size_t>(r)].next;
+        } else if (in.op == Inst::Op::kSave) {
+            op.kind = StraightOp::kSave;
+            op.a = in.arg;
+            pc = in.out;
+        } else if (in.op == Inst::Op::kReset) {
+            op.kind = StraightOp::kReset;
+            op.a = in.arg;
+            op.b = in.out1;
+            pc = in.out;
+        } else if (in.op == Inst::Op::kJmp) {
+            pc = in.out;
+            continue;
+        } else if (in.op == Inst::Op::kConsume) {
+            op.kind = StraightOp::kConsume;
+            op.a = in.arg;
+            knownRun = -1;
+            pc = in.out;
+        } else if (in.op == Inst::Op::kMatch) {
+            op.kind = StraightOp::kMatch;
+        }  // else another choice point or a failure: give up there
+        straight_.push_back(op);
+        if (op.kind == StraightOp::kMatch || op.kind == StraightOp::kGiveUp) return;
+    }
+    straight_.push_back(StraightOp{});  // too long a path: give up at its end
+}
+
+void Regex::KnownRun(int pc, const LiteralFinder& lit, int& run, size_t& known) const {
+    run = -1;
+    known = 0;
+    const Program& prog = program_;
+    for (int steps = 0; pc >= 0 && steps < 64; ++steps) {
+        if (runIndex_[pc] >= 0) break;
+        const Inst& in = prog.insts[pc];
+        if (in.op != Inst::Op::kSave && in.op != Inst::Op::kJmp && in.op != Inst::Op::kReset) return;
+        pc = in.out;
+    }
+    if (pc < 0 || runIndex_[pc] < 0) return;
+    const Run& r = runs_[static_cast<size_t>(runIndex_[pc])];
+    size_t k = 0;
+    while (k < r.lit.size() && k < lit.Size() && r.lit[k] == lit.Folded()[k] && r.fold[k] == lit.FoldMask()[k]) ++k;
+    run = runIndex_[pc];
+    known = k;
 }
 
 size_t Regex::NextCandidate(const unsigned char* s, size_t n, size_t from) const {
-    if (prefixAnchor_ < 0) return from;
-    const std::string& lit = program_.prefix;
-    const size_t m = lit.size();
-    const size_t a = static_cast<size_t>(prefixAnchor_);
-    const unsigned char anchor = static_cast<unsigned char>(lit[a]);
-    size_t known = from;  // a character boundary; only moves forward
-    size_t pos = from + a;
-    while (pos < n) {
-        const void* hit = std::memchr(s + pos, anchor, n - pos);
-        if (!hit) return kNpos;
-        size_t h = static_cast<size_t>(static_cast<const unsigned char*>(hit) - s);
-        size_t c = h - a;
-        bool same = c + m <= n;
-        for (size_t i = 0; same && i < m; ++i) {
-            unsigned char x = s[c + i], y = static_cast<unsigned char>(lit[i]);
-            same = x == y || (program_.prefixIgnoreCase && IsAsciiLetter(y) && (x | 0x20) == (y | 0x20));
-        }
-        if (same) {
-            if (s[c] < 0x40) return c;  // never a trail byte, so a boundary
-            size_t r = c;
-            while (r > known && s[r - 1] >= 0x40) --r;
-            // r is a boundary: known itself, or just after a one-byte character.
-            while (r < c) {
-                size_t len = CharLength(s, r, n);
-                if (r + len > c) break;
-                r += len;
-            }
-            known = r;
-            if (r == c) return c;
-        }
-        pos = h + 1;
-    }
-    return kNpos;
+    return prefixFinder_.Empty() ? from : prefixFinder_.Find(s, n, from);
 }
 
 // ---- Lazy DFA ---------------------------------------------------------------------
@@ -346,7 +420,7 @@ long long Regex::DfaEnd(std::string_view subject, size_t from) {
     }
     const auto* s = reinterpret_cast<const unsigned char*>(subject.data());
     const size_t n = subject.size();
-    const bool usePrefix = prefixAnchor_ >= 0;
+    const bool usePrefix = !prefixFinder_.Empty();
     int state = d.start;
     long long lastEnd = d.isMatch[state] ? static_cast<long long>(from) : -1;
     // Local copies: the compiler cannot keep the vectors' data in registers
@@ -441,13 +515,8 @@ bool Regex::FindPike(std::string_view subject, size_t from, size_t hint, size_t 
     // sc.work; adds every Consume and Match reached to list, in priority order.
     auto addThread = [&](SparseSet& list, std::vector<int>& caps, int pc0, size_t p, int prev, int next) {
         sc.stack.push_back({pc0, 0, 0});
-        while (!sc.stack.empty()) {
-            Job j = sc.stack.back();
-            sc.stack.pop_back();
-            if (j.pc < 0) {
-                sc.work[j.slot] = static_cast<int>(j.pos);
-                continue;
-            }
+        Job j;
+        while (sc.stack.NextExplore(j, sc.work.data())) {
             int pc = j.pc;
             while (pc >= 0 && !list.Contains(pc)) {
                 list.Insert(pc);
@@ -494,7 +563,7 @@ bool Regex::FindPike(std::string_view subject, size_t from, size_t hint, size_t 
     sc.clist.Clear();
     for (;;) {
         if (!matched) {
-            if (sc.clist.Empty() && prefixAnchor_ >= 0) {
+            if (sc.clist.Empty() && !prefixFinder_.Empty()) {
                 size_t q = NextCandidate(s, n, p);
                 if (q == kNpos || q > end) break;
                 if (q != p && prog.hasAssertions) prev = classBefore(p, q);
@@ -533,6 +602,111 @@ bool Regex::FindPike(std::string_view subject, size_t from, size_t hint, size_t 
     return matched;
 }
 
+// ---- Lazy gaps ----------------------------------------------------------------------
+
+size_t Regex::GapStop(const Gap& g, const unsigned char* s, size_t n, size_t p, size_t end, GapMemo* memo,
+                      bool* exitHit) const {
+    if (exitHit) *exitHit = false;
+    if (g.fast) {
+        // The loop cannot pass a blocking byte; those are below 0x40, so
+        // never trail bytes, and where one is found a character begins. One
+        // pass looks for both, so the cost is the distance to the stop.
+        // An earlier search from at or before p saw neither an exit nor a
+        // blocking byte up to memo->clearTo: carry on from there.
+        size_t lo = p;
+        if (memo && p >= memo->clearFrom && p < memo->clearTo) lo = std::min(memo->clearTo, end);
+        size_t r = end;
+        if (g.block[0] >= 0) {
+            r = g.exit.FindOrStop(s, n, lo, end, p, exitHit);
+        } else if (lo < end) {
+            // Nothing stops the loop: the widest literal scan serves.
+            r = std::min(end, g.exit.Find(s, n, lo, end - 1, p));
+            if (exitHit) *exitHit = r < end;
+        }
+        if (r < end) return r;
+        if (memo) {
+            if (!(p >= memo->clearFrom && p <= memo->clearTo)) memo->clearFrom = p;
+            memo->clearTo = end;
+        }
+        return end;
+    }
+    const Program& prog = program_;
+    while (p < end) {
+        unsigned char b = s[p];
+        if (b < 0x81) {
+            if (g.stopByte[b]) break;
+            ++p;
+            continue;
+        }
+        size_t len;
+        if (g.stopClass[prog.ClassAt(s, p, n, len)]) break;
+        p += len;
+    }
+    return p;
+}
+
+// ---- Straight attempt -------------------------------------------------------------
+
+Regex::Outcome Regex::TryStraight(std::string_view subject, size_t start, int* slots) {
+    const Program& prog = program_;
+    Scratch& sc = *scratch_;
+    const auto* s = reinterpret_cast<const unsigned char*>(subject.data());
+    const size_t n = subject.size();
+    int* const work = sc.work.data();
+    const int slotCount = prog.slotCount;
+    for (int k = 0; k < slotCount; ++k) work[k] = -1;
+    long long steps = static_cast<long long>(straight_.size());
+    Outcome result = Outcome::kUnknown;
+    size_t p = start;
+    // True right after a literal hit (the prefix, where callers start, or
+    // a gap's exit): the next run skips the bytes the hit compared.
+    bool hit = !prefixFinder_.Empty();
+    for (const StraightOp* op = straight_.data(); steps <= specBudget_; ++op) {
+        switch (op->kind) {
+            case StraightOp::kSave:
+                work[op->a] = static_cast<int>(p);
+                continue;
+            case StraightOp::kReset:
+                for (int k = op->a; k < op->b; ++k) work[k] = -1;
+                continue;
+            case StraightOp::kRun: {
+                const Run& run = runs_[static_cast<size_t>(op->a)];
+                const size_t m = run.lit.size();
+                const size_t v = hit ? op->known : 0;
+                if (p + m > n || !SameFolded(s + p + v, run.lit.data() + v, run.fold.data() + v, m - v)) break;
+                p += m;
+                hit = false;
+                continue;
+            }
+            case StraightOp::kGap: {
+                // The first choice at every position before the stop is
+                // the exit, which fails there; at the stop it is the exit.
+                const size_t g = static_cast<size_t>(op->a);
+                const size_t r = GapStop(gaps_[g], s, n, p, n, &sc.gapMemo[g], &hit);
+                steps += static_cast<long long>((r - p) / 16);
+                p = r;
+                continue;
+            }
+            case StraightOp::kConsume: {
+                size_t len;
+                if (p >= n || !prog.Member(op->a, prog.ClassAt(s, p, n, len))) break;
+                p += len;
+                hit = false;
+                continue;
+            }
+            case StraightOp::kMatch:
+                for (int k = 0; k < slotCount; ++k) slots[k] = work[k];
+                result = Outcome::kFound;
+                break;
+            case StraightOp::kGiveUp:
+                break;
+        }
+        break;
+    }
+    specBudget_ -= steps;
+    return result;
+}
+
 // ---- Bounded backtracker ----------------------------------------------------------
 
 Regex::Outcome Regex::FindBacktrack(std::string_view subject, size_t from, size_t end, int* slots,
@@ -551,60 +725,7 @@ Regex::Outcome Regex::FindBacktrack(std::string_view subject, size_t from, size_
     bool truncated = false;
     long long steps = 0;
     const bool counted = !trustEnd;
-    auto gapStop = [&](const Gap& g, size_t p) {
-        if (g.anchor >= 0) {
-            // The loop cannot pass a blocking byte; those are below 0x40, so
-            // never trail bytes, and where one is found a character begins.
-            size_t blockAt = end;
-            for (unsigned char b : g.blockBytes) {
-                if (const void* h = std::memchr(s + p, b, blockAt - p)) {
-                    blockAt = static_cast<size_t>(static_cast<const unsigned char*>(h) - s);
-                }
-            }
-            const size_t a = static_cast<size_t>(g.anchor), m = g.literal.size();
-            const unsigned char anchor = static_cast<unsigned char>(g.literal[a]);
-            size_t known = p;  // a character boundary
-            size_t pos = p + a;
-            const size_t searchEnd = std::min(n, blockAt + a);
-            while (pos < searchEnd) {
-                const void* h = std::memchr(s + pos, anchor, searchEnd - pos);
-                if (!h) break;
-                size_t hit = static_cast<size_t>(static_cast<const unsigned char*>(h) - s);
-                size_t c = hit - a;
-                bool same = c + m <= n;
-                for (size_t i = 0; same && i < m; ++i) {
-                    unsigned char x = s[c + i], y = static_cast<unsigned char>(g.literal[i]);
-                    same = x == y || (prog.prefixIgnoreCase && IsAsciiLetter(y) && (x | 0x20) == (y | 0x20));
-                }
-                if (same) {
-                    if (s[c] < 0x40) return c;
-                    size_t r = c;
-                    while (r > known && s[r - 1] >= 0x40) --r;
-                    while (r < c) {
-                        size_t len = CharLength(s, r, n);
-                        if (r + len > c) break;
-                        r += len;
-                    }
-                    known = r;
-                    if (r == c) return c;
-                }
-                pos = hit + 1;
-            }
-            return blockAt;
-        }
-        while (p < end) {
-            unsigned char b = s[p];
-            if (b < 0x81) {
-                if (g.stopByte[b]) break;
-                ++p;
-                continue;
-            }
-            size_t len;
-            if (g.stopClass[prog.ClassAt(s, p, n, len)]) break;
-            p += len;
-        }
-        return p;
-    };
+    auto gapStop = [&](const Gap& g, size_t p) { return GapStop(g, s, n, p, end, nullptr); };
     sc.gapSpans.resize(gaps_.size());
     for (auto& spans : sc.gapSpans) spans.clear();
     // True when a scan of gap g already passed through p (so p leads to the
@@ -633,13 +754,8 @@ Regex::Outcome Regex::FindBacktrack(std::string_view subject, size_t from, size_
         std::fill(sc.work.begin(), sc.work.end(), -1);
         sc.stack.clear();
         sc.stack.push_back({prog.start, 0, static_cast<long long>(start)});
-        while (!sc.stack.empty()) {
-            Job j = sc.stack.back();
-            sc.stack.pop_back();
-            if (j.pc < 0) {
-                sc.work[j.slot] = static_cast<int>(j.pos);
-                continue;
-            }
+        Job j;
+        while (sc.stack.NextExplore(j, sc.work.data())) {
             int pc = j.pc;
             size_t p = static_cast<size_t>(j.pos);
             for (;;) {
@@ -662,6 +778,16 @@ Regex::Outcome Regex::FindBacktrack(std::string_view subject, size_t from, size_
                         p = r;
                         continue;
                     }
+                }
+                if (const int r = runIndex_[pc]; r >= 0 && p + runs_[r].lit.size() <= end) {
+                    // ASCII literals from a character boundary: byte by byte,
+                    // and every byte is a whole character.
+                    const Run& run = runs_[r];
+                    const size_t m = run.lit.size();
+                    if (!SameFolded(s + p, run.lit.data(), run.fold.data(), m)) break;
+                    p += m;
+                    pc = run.next;
+                    continue;
                 }
                 if (in.op == Inst::Op::kConsume) {
                     if (p >= end) {
@@ -709,7 +835,7 @@ Regex::Outcome Regex::FindBacktrack(std::string_view subject, size_t from, size_
         if (result != Outcome::kNone) break;
         if (start >= n) break;
         start += CharLength(s, start, n);
-        if (prefixAnchor_ >= 0) start = NextCandidate(s, n, start);
+        if (!prefixFinder_.Empty()) start = NextCandidate(s, n, start);
     }
     if (counted) specBudget_ -= steps;
     dirtyWords_ = std::min(words, ((furthest - from + 1) * joins + 63) / 64);
@@ -726,8 +852,12 @@ bool Regex::Find(std::string_view subject, size_t from, size_t hint, int* slots,
     const size_t joins = std::max<size_t>(1, static_cast<size_t>(joinCount_));
     const size_t maxWidth = kBacktrackBudgetBits / joins;
     if (dfa_ && strategy == Strategy::kAuto && specBudget_ > 0) {
-        size_t c = prefixAnchor_ >= 0 ? NextCandidate(s, n, from) : from;
+        size_t c = !prefixFinder_.Empty() ? NextCandidate(s, n, from) : from;
         if (c == kNpos) return false;
+        // The path of first choices succeeds on most entries of a result
+        // page; when it does, it is the leftmost-first match (nothing starts
+        // before c, and it is the first path the backtracker would take).
+        if (TryStraight(subject, c, slots) == Outcome::kFound) return true;
         size_t end = std::min({n, c + maxWidth - 1, c + kSpeculativeWindow});
         Outcome o = FindBacktrack(subject, c, end, slots, false);
         if (o == Outcome::kFound) return true;
@@ -739,7 +869,7 @@ bool Regex::Find(std::string_view subject, size_t from, size_t hint, int* slots,
         if (e == -1) return false;
         if (e >= 0) {
             size_t end = static_cast<size_t>(e);
-            size_t ws = prefixAnchor_ >= 0 ? NextCandidate(s, n, from) : from;
+            size_t ws = !prefixFinder_.Empty() ? NextCandidate(s, n, from) : from;
             if (ws == kNpos || ws > end) ws = from;  // cannot happen; stay correct
             bool backtrack = strategy == Strategy::kDfaBacktrack ||
                              (strategy == Strategy::kAuto && end - ws + 1 <= maxWidth);
@@ -758,6 +888,7 @@ int Regex::FindAll(std::string_view subject, bool global, std::vector<int>& slot
     // Speculative backtracking may spend a few steps per subject byte in all;
     // past that the DFA answers, so the whole search stays linear.
     specBudget_ = 8 * static_cast<long long>(n) + (1 << 16);
+    scratch_->gapMemo.assign(gaps_.size(), GapMemo{});
     int count = 0;
     size_t pos = 0, hint = 0;
     while (pos <= n) {

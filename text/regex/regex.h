@@ -11,17 +11,24 @@
 // (plus at most kBacktrackBudgetBits of scratch), independent of the
 // subject. A global search never re-runs a failed attempt from later start
 // positions. Paths, in order of preference for assertion-free patterns:
-//   1. literal-prefix scan (memchr on the rarest byte) to skip dead text;
-//   2. speculative backtracker from the first candidate, with visited bits
-//      (each join point and position explored once), lazy gaps skipped by a
-//      table scan, a window of at most kBacktrackBudgetBits and a step budget
-//      per FindAll proportional to the subject; if it reaches its window's
-//      edge or the budget runs out, its answer is discarded and
-//   3. the lazy DFA (leftmost-first) finds whether and where the match ends,
+//   1. literal-prefix scan (LiteralFinder: a two-byte SIMD filter) to skip
+//      dead text;
+//   2. the straight attempt from that candidate: only the first choice at
+//      each step, lazy gaps passed by one scan for their exit's literal or a
+//      byte that stops them, literal runs compared eight bytes at a time.
+//      When it matches, that is the leftmost-first match; this is the usual
+//      case on a result page. Else
+//   3. speculative backtracker from the candidate, with visited bits
+//      (each join point and position explored once), lazy gaps skipped by
+//      the same scan, a window of at most kBacktrackBudgetBits; if it
+//      reaches its window's edge, its answer is discarded and
+//   4. the lazy DFA (leftmost-first) finds whether and where the match ends,
 //      then the backtracker over just that window recovers the captures
 //      (the PikeVM when the window is too big for the bit budget).
-// Patterns with assertions, or whose DFA outgrows its cache, run the PikeVM.
-// An instance is not thread-safe (the DFA cache is mutable).
+// Paths 2 and 3 share a step budget per FindAll proportional to the
+// subject; once it is spent, only path 4 runs, so the whole search stays
+// linear. Patterns with assertions, or whose DFA outgrows its cache, run
+// the PikeVM.
 // Covered by tests/regex/engine_test.cpp, the differential tests against Node
 // and the test-tree backtracker, and tests/regex/fuzz.
 #pragma once
@@ -32,6 +39,7 @@
 #include <string_view>
 #include <vector>
 
+#include "text/regex/literal_finder.h"
 #include "text/regex/program.h"
 
 namespace sorvix::regex {
@@ -62,12 +70,6 @@ public:
     int SlotCount() const { return program_.slotCount; }
     const Program& GetProgram() const { return program_; }
 
-    // Leftmost-first match starting at or after `from` (a character
-    // boundary); hint is any character boundary <= from (used to find the
-    // character before from). Fills slots (SlotCount() entries).
-    bool Find(std::string_view subject, size_t from, size_t hint, int* slots,
-              Strategy strategy = Strategy::kAuto);
-
     // Every match (global) or the first; appends SlotCount() ints per match.
     // An empty match moves the next search one character on. Returns the
     // number of matches.
@@ -76,6 +78,13 @@ public:
 
 private:
     struct Dfa;
+
+    // Leftmost-first match starting at or after `from` (a character
+    // boundary); hint is any character boundary <= from (used to find the
+    // character before from). Fills slots (SlotCount() entries). Only
+    // within FindAll, which sets up the search budget and memos.
+    bool Find(std::string_view subject, size_t from, size_t hint, int* slots, Strategy strategy);
+
     struct Scratch;
 
     bool FindPike(std::string_view subject, size_t from, size_t hint, size_t end, int* slots);
@@ -98,23 +107,70 @@ private:
                                          // or the loop cannot go on
         uint8_t stopByte[256] = {};      // the same for one-byte characters
         // Fast form, when the exit must begin with an ASCII literal and the
-        // loop is stopped only by at most two ASCII bytes: memchr for the
-        // literal's rarest byte and for the stopping bytes.
-        std::string literal;
-        int anchor = -1;
+        // loop is stopped only by at most two ASCII bytes below 0x40: the
+        // literal finder for the exit and memchr for the stopping bytes.
+        LiteralFinder exit;
+        bool fast = false;
         std::vector<unsigned char> blockBytes;
+        int block[2] = {-1, -1};  // blockBytes when fast; -1 for none
+        // The literal run the exit begins with (after empty steps), and how
+        // many of its bytes a hit of `exit` has already compared.
+        int exitRun = -1;
+        size_t exitRunKnown = 0;
+    };
+    // A run of one-character ASCII literals with no join point after its
+    // first instruction: the backtracker compares it in one go.
+    struct Run {
+        std::string lit;   // lower case where a letter may match either case
+        std::string fold;  // per byte: 0x20 where the case is ignored, else 0
+        int next = -1;     // instruction after the run
     };
     void PrepareBacktracker();
+    void PrepareRuns();
+
+    // What a fast gap search learnt: neither an exit nor a blocking byte
+    // begins in [clearFrom, clearTo).
+    struct GapMemo {
+        size_t clearFrom = 0, clearTo = 0;
+    };
+    // First position >= p (a boundary) where the loop of gap g stops or its
+    // exit may begin, or end. With exitHit, tells whether the exit's
+    // literal was found there (fast gaps only).
+    size_t GapStop(const Gap& g, const unsigned char* s, size_t n, size_t p, size_t end, GapMemo* memo,
+                   bool* exitHit = nullptr) const;
+    // The literal run reached from pc through empty steps, and how many of
+    // its leading bytes equal those of lit (compared folded): a hit of lit
+    // there has compared them already.
+    void KnownRun(int pc, const LiteralFinder& lit, int& run, size_t& known) const;
+    // Follows only the first choice at each step from start, passing lazy
+    // gaps by GapStop; kFound when that path matches, else kUnknown.
+    // Spends specBudget_.
+    Outcome TryStraight(std::string_view subject, size_t start, int* slots);
 
     Program program_;
     std::vector<int> joinSlot_;   // per instruction: visited-bit row, or -1
     int joinCount_ = 0;
     std::vector<int> gapIndex_;   // per instruction: lazy gap split, or -1
     std::vector<Gap> gaps_;
+    std::vector<int> runIndex_;   // per instruction: literal run starting here, or -1
+    std::vector<Run> runs_;
+    int prefixRun_ = -1;          // the run a match begins with, and how many
+    size_t prefixRunKnown_ = 0;   // of its bytes a prefix hit has compared
+    // The straight attempt's path, laid out at compile time: the first
+    // choice at every step is fixed, whatever the subject.
+    struct StraightOp {
+        enum Kind : uint8_t { kSave, kReset, kRun, kGap, kConsume, kMatch, kGiveUp };
+        Kind kind = kGiveUp;
+        int a = 0;          // slot, first slot, run, gap or set
+        int b = 0;          // kReset: end slot
+        size_t known = 0;   // kRun: bytes a literal hit just before compared
+    };
+    std::vector<StraightOp> straight_;
+    void PrepareStraight();
     long long specBudget_ = 0;    // steps left for speculative backtracking
     size_t dirtyWords_ = 0;       // visited words the last backtrack touched
     bool ok_ = false;
-    int prefixAnchor_ = -1;  // index into prefix of the byte memchr looks for
+    LiteralFinder prefixFinder_;  // the literal every match begins with
     std::unique_ptr<Dfa> dfa_;
     std::unique_ptr<Scratch> scratch_;
 };
