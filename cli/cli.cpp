@@ -2,9 +2,7 @@
 #include "cli/cli.h"
 
 #include <cctype>
-#include <exception>
 #include <mutex>
-#include <system_error>
 
 #include "app/core/link_check.h"
 #include "app/core/search.h"
@@ -75,23 +73,12 @@ std::string PathText(const std::filesystem::path& p) {
 }
 
 bool LoadConfiguration(const CliContext& c, Config* config) {
-    std::error_code ec;
-    bool exists = std::filesystem::exists(c.configPath, ec);
-    if (!exists) {
-        if (!c.configRequired) return true;  // defaults
-        c.err << "sorvix-cli: cannot read configuration " << PathText(c.configPath) << '\n';
-        return false;
-    }
-    ConfigLoad load;
-    // A directory, or a file that vanishes or breaks while it is read, is as
-    // unreadable as a missing one; the loader may throw on such a path.
-    try {
-        if (std::filesystem::is_regular_file(c.configPath, ec)) load = LoadConfig(c.configPath);
-    } catch (const std::exception&) {
-        load.fileRead = false;
-    }
+    const ConfigLoad load = LoadConfig(c.configPath);
+    if (load.missing && !c.configRequired) return true;  // defaults
     if (!load.fileRead) {
-        c.err << "sorvix-cli: cannot read configuration " << PathText(c.configPath) << '\n';
+        c.err << "sorvix-cli: cannot read configuration " << PathText(c.configPath);
+        if (!load.error.empty()) c.err << ": " << load.error;
+        c.err << '\n';
         return false;
     }
     for (const std::string& p : load.problems) c.err << "sorvix-cli: warning: " << p << '\n';
