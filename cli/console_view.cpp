@@ -78,13 +78,16 @@ Text ConsoleAppView::Cell(int row, int column) {
 }
 
 int ConsoleAppView::ShowMessageBox(const MessageBoxRequest& request) {
-    {
-        Lock lock(mu_);
-        messages_.push_back(request.text);
-    }
-    // Outside the lock: the printer reads the rows through this view.
-    if (onMessage_) onMessage_(request.title, request.text);
-    return 1;
+    // Recording and printing are the box's appearance, so both pass the gate.
+    const bool appeared = PassBoxGate(request, [&] {
+        {
+            Lock lock(mu_);
+            messages_.push_back(request.text);
+        }
+        // Outside the lock: the printer reads the rows through this view.
+        if (onMessage_) onMessage_(request.title, request.text);
+    });
+    return appeared ? 1 : 0;
 }
 
 void ConsoleAppView::ShowSystemMessage(const Text& text, const Text& caption) {
