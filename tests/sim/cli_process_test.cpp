@@ -132,7 +132,9 @@ TEST_F(CliProcess, ResolveExitsOneWithoutAnAddress) {
 // JSON), instead of being killed by the signal.
 TEST_F(CliProcess, CtrlCCancelsTheSearchAndExits130) {
 #ifdef _WIN32
-    GTEST_SKIP() << "a console Ctrl-C cannot be sent to one child process alone under Wine";
+    // Tried: CREATE_NEW_PROCESS_GROUP + GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT)
+    // fails with ERROR_INVALID_ACCESS, as the test runs without a console.
+    GTEST_SKIP() << "no console under the Wine test runner to send a control event through";
 #else
     sitesim::FaultPlan slow;
     slow.latencyMs = 400;
