@@ -41,8 +41,10 @@ inline constexpr int kIconQuestion = 32;
 // the gate at the moment the box is to appear, with the step that makes it
 // appear (and records it); the gate runs that step only while the asking
 // search is still the current one, atomically with respect to its being
-// superseded, and returns whether it ran. The step must be short and must not
-// wait for the window's thread: the modal wait for the answer comes after it.
+// superseded, and returns whether it ran. The step must be short, must not
+// wait for the window's thread and must not write through the asking
+// search's view (the gate holds that view's write lock): the modal wait for
+// the answer comes after it.
 using BoxGate = std::function<bool(const std::function<void()>& appear)>;
 
 // The library's modal message box, owned by the main window.
