@@ -340,9 +340,9 @@ TEST(SearchFlow, WritesOfASupersededSearchAreDroppedEvenBetweenCheckpoints) {
 // the flow has let its closing box through and before the box appears.
 class SupersededAtTheBox : public RecordingAppView {
 public:
-    std::function<void()> supersede;
+    std::function<void()> supersede;   // runs once, at the first box
     int ShowMessageBox(const MessageBoxRequest& request) override {
-        if (request.text == "first" && supersede) std::exchange(supersede, nullptr)();
+        if (auto run = std::exchange(supersede, nullptr)) run();
         return RecordingAppView::ShowMessageBox(request);
     }
 };
@@ -370,6 +370,29 @@ TEST(SearchFlow, ASearchSupersededAsItsClosingBoxOpensShowsNoBox) {
     ASSERT_EQ(view.Messages().size(), 1u);
     EXPECT_EQ(view.Messages()[0].text, "second");
     EXPECT_EQ(view.Label(StatusLabel::Operation), "second");
+}
+
+// The same moment with a real site routine: a disk search's "no results"
+// box, superseded by a search for another keyword that finds two rows.
+TEST(SearchFlow, ARealRoutineSupersededAtItsNoResultsBoxShowsNoBox) {
+    SupersededAtTheBox view;
+    FakeSiteNet net;
+    net.Serve(DiskUrl("%61", "3", "0"), "<p>\xE6\x90\x9C\xE7\xB4\xA2\xE6\x97\xA0\xE7\xBB\x93\xE6\x9E\x9C</p>");  // UTF-8 搜索无结果
+    net.Serve(DiskUrl("%62", "3", "0"), DiskHit("http://x.test/1", "one") + DiskHit("http://x.test/2", "two"));
+    SearchFlow flow(view, net, TestConfig());
+    view.supersede = [&] {
+        view.TypeKeyword("b");
+        flow.OnClick({ClickTarget::SearchButton});
+    };
+    view.TypeKeyword("a");
+    flow.OnClick({ClickTarget::Option, 9});
+    flow.OnClick({ClickTarget::SearchButton});
+    ASSERT_TRUE(Eventually([&] { return net.Urls().size() == 2; }));
+    flow.WaitIdle();
+    EXPECT_TRUE(view.Messages().empty()) << view.Messages().front().text;
+    ASSERT_EQ(view.RowCount(), 2);
+    EXPECT_EQ(view.Cell(2, 6), "http://x.test/2");
+    EXPECT_EQ(view.Label(StatusLabel::Operation), G("搜索完毕！"));
 }
 
 // A box that has appeared belongs to its search even when a newer search
