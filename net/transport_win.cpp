@@ -155,10 +155,15 @@ public:
     WinRequest(HINTERNET request, Clock::time_point deadline) : watch_(request, deadline) {}
 
     bool Send(const std::string& headers, const std::string& body) override {
-        return HttpSendRequestA(watch_.Use(), headers.empty() ? nullptr : headers.data(),
-                                static_cast<DWORD>(headers.size()),
-                                body.empty() ? nullptr : const_cast<char*>(body.data()),
-                                static_cast<DWORD>(body.size())) != FALSE;
+        const bool sent = HttpSendRequestA(watch_.Use(), headers.empty() ? nullptr : headers.data(),
+                                           static_cast<DWORD>(headers.size()),
+                                           body.empty() ? nullptr : const_cast<char*>(body.data()),
+                                           static_cast<DWORD>(body.size())) != FALSE;
+        // Kept now: once the deadline has taken the handle, the answer's
+        // head is still there for the caller, as with the other transport.
+        rawHeaders_ = sent ? QueryText(watch_.Use(), HTTP_QUERY_RAW_HEADERS_CRLF, 5000) : std::nullopt;
+        contentLength_ = sent ? QueryText(watch_.Use(), HTTP_QUERY_CONTENT_LENGTH, 32) : std::nullopt;
+        return sent;
     }
 
     ReadResult Read(char* buffer, std::size_t max) override {
@@ -180,13 +185,9 @@ public:
         return {got, NetStatus::Ok};
     }
 
-    std::optional<std::string> RawHeaders() override {
-        return QueryText(watch_.Use(), HTTP_QUERY_RAW_HEADERS_CRLF, 5000);
-    }
+    std::optional<std::string> RawHeaders() override { return rawHeaders_; }
 
-    std::optional<std::string> ContentLength() override {
-        return QueryText(watch_.Use(), HTTP_QUERY_CONTENT_LENGTH, 32);
-    }
+    std::optional<std::string> ContentLength() override { return contentLength_; }
 
 private:
     ReadResult Failed() {
@@ -195,6 +196,8 @@ private:
 
     DeadlineWatch watch_;
     DWORD available_ = 0;  // bytes announced by the last query, not yet read
+    std::optional<std::string> rawHeaders_;     // of the last successful send
+    std::optional<std::string> contentLength_;
 };
 
 class WinConnection final : public TransportConnection {

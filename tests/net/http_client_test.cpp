@@ -423,6 +423,28 @@ TEST(HttpClientWire, FaultsEndWithinTheirTimeouts) {
     });
 }
 
+// A call dropped at the deadline still tells its caller what the server
+// answered in the head (the body is dropped): on Windows the deadline closes
+// the request handle, so the head must have been kept before that.
+TEST(HttpClientWire, ACallDroppedAtTheDeadlineKeepsTheAnswerHead) {
+    LoopbackServer server;
+    CannedResponse drip = MakeResponse(200, "OK", {"X-Kept: yes"}, std::string(60, 'd'));
+    drip.fault = Fault::Drip;
+    drip.dripMs = 300;
+    server.Route("/f", drip);
+    for (bool noRedirect : {false, true}) {
+        SCOPED_TRACE(noRedirect ? "not following redirects" : "following redirects");
+        HttpClient client(ShortLimits());
+        Text responseHeaders;
+        Bytes body = client.Request(server.Base() + "/f", 0, Text(), nullptr, nullptr, nullptr, nullptr, noRedirect,
+                                    nullptr, std::nullopt, &responseHeaders);
+        EXPECT_EQ(client.lastStatus(), NetStatus::TimedOut) << NetStatusName(client.lastStatus());
+        EXPECT_EQ(body, "");
+        EXPECT_EQ(responseHeaders.rfind("HTTP/1.1 200 OK\r\n", 0), 0u) << responseHeaders;
+        EXPECT_NE(responseHeaders.find("X-Kept: yes\r\n"), std::string::npos) << responseHeaders;
+    }
+}
+
 TEST(FetchPageWire, FaultsEndWithinTheirTimeouts) {
     RunFaults([](const std::string& url) {
         NetStatus status;
