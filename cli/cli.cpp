@@ -2,9 +2,7 @@
 #include "cli/cli.h"
 
 #include <cctype>
-#include <exception>
 #include <mutex>
-#include <system_error>
 
 #include "app/core/link_check.h"
 #include "app/core/search.h"
@@ -19,8 +17,9 @@ namespace sorvix::cli {
 namespace {
 
 const char* const kUsage =
-    "usage: sorvix-cli search --source N|LABEL [--page TEXT] [--format table|json] KEYWORD\n"
-    "       sorvix-cli resolve URL\n";
+    "usage: sorvix-cli search --source N|LABEL [--page TEXT] [--format table|tsv|json] [--verbose] KEYWORD\n"
+    "       sorvix-cli resolve URL\n"
+    "exit status: 0 done, 1 no address found, 2 bad arguments or configuration, 130 cancelled\n";
 
 // Column headings of the result table, as the window shows them.
 const std::vector<std::string> kHeadings = {
@@ -75,23 +74,12 @@ std::string PathText(const std::filesystem::path& p) {
 }
 
 bool LoadConfiguration(const CliContext& c, Config* config) {
-    std::error_code ec;
-    bool exists = std::filesystem::exists(c.configPath, ec);
-    if (!exists) {
-        if (!c.configRequired) return true;  // defaults
-        c.err << "sorvix-cli: cannot read configuration " << PathText(c.configPath) << '\n';
-        return false;
-    }
-    ConfigLoad load;
-    // A directory, or a file that vanishes or breaks while it is read, is as
-    // unreadable as a missing one; the loader may throw on such a path.
-    try {
-        if (std::filesystem::is_regular_file(c.configPath, ec)) load = LoadConfig(c.configPath);
-    } catch (const std::exception&) {
-        load.fileRead = false;
-    }
+    const ConfigLoad load = LoadConfig(c.configPath);
+    if (load.missing && !c.configRequired) return true;  // defaults
     if (!load.fileRead) {
-        c.err << "sorvix-cli: cannot read configuration " << PathText(c.configPath) << '\n';
+        c.err << "sorvix-cli: cannot read configuration " << PathText(c.configPath);
+        if (!load.error.empty()) c.err << ": " << load.error;
+        c.err << '\n';
         return false;
     }
     for (const std::string& p : load.problems) c.err << "sorvix-cli: warning: " << p << '\n';
@@ -117,6 +105,7 @@ int Search(const std::vector<std::string>& args, const CliContext& c) {
     std::string sourceText;
     std::string page = "1";
     std::string format = "table";
+    bool verbose = false;
     std::vector<std::string> positional;
     bool sawSource = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -146,6 +135,8 @@ int Search(const std::vector<std::string>& args, const CliContext& c) {
             } else {
                 format = value;
             }
+        } else if (a == "--verbose") {
+            verbose = true;
         } else if (a.size() > 1 && a[0] == '-') {
             return Usage(c, "unknown option " + a);
         } else {
@@ -155,7 +146,7 @@ int Search(const std::vector<std::string>& args, const CliContext& c) {
     if (!sawSource) return Usage(c, "--source is required");
     int option = ParseSource(sourceText);
     if (option == 0) return Usage(c, "unknown source " + sourceText);
-    if (format != "table" && format != "json") return Usage(c, "unknown format " + format);
+    if (format != "table" && format != "tsv" && format != "json") return Usage(c, "unknown format " + format);
     if (positional.size() != 1) {
         return Usage(c, positional.empty() ? "missing KEYWORD" : "more than one KEYWORD (quote it)");
     }
@@ -167,37 +158,57 @@ int Search(const std::vector<std::string>& args, const CliContext& c) {
     RecordingSiteNet recording(*net);
 
     const bool json = format == "json";
+    const bool tsv = format == "tsv";
+    const bool table = format == "table";
+    const CancelToken& cancel = c.cancel;
     int printedVersion = -1;
     ConsoleAppView* viewPtr = nullptr;
+    auto cells = [&] {
+        std::vector<std::vector<std::string>> rows;
+        for (const auto& row : viewPtr->Rows()) {
+            std::vector<std::string> utf8;
+            for (const Text& cell : row) utf8.push_back(Utf8(cell));
+            rows.push_back(std::move(utf8));
+        }
+        return rows;
+    };
     auto printTable = [&] {
-        if (json || !viewPtr) return;
+        if (!table || !viewPtr) return;
         int version = viewPtr->TableVersion();
         if (version == printedVersion) return;
         printedVersion = version;
-        std::vector<std::vector<std::string>> rows;
-        auto viewRows = viewPtr->Rows();
-        if (viewRows.empty()) return;  // a heading over nothing says nothing
-        for (const auto& row : viewRows) {
-            std::vector<std::string> cells;
-            for (const Text& cell : row) cells.push_back(Utf8(cell));
-            rows.push_back(std::move(cells));
-        }
+        auto rows = cells();
+        if (rows.empty()) return;  // a heading over nothing says nothing
         c.out << FormatTable(kHeadings, rows) << std::flush;
     };
     // In table form a message box first shows the rows it is about, then
     // its own text, so the terminal reads in the order the window would.
-    ConsoleAppView view(json ? nullptr : &c.err, [&](const Text& title, const Text& text) {
-        if (json) return;
+    // A cancelled run prints no more rows or boxes: its output ends whole.
+    auto onMessage = [&](const Text& title, const Text& text) {
+        if (json || cancel.Cancelled()) return;
+        if (tsv) {
+            c.err << TerminalText(title) << ' ' << TerminalText(text) << '\n' << std::flush;
+            return;
+        }
         printTable();
         c.out << TerminalText(title) << ' ' << TerminalText(text) << '\n' << std::flush;
-    });
+    };
+    ConsoleAppView view(json && !verbose ? nullptr : &c.err, onMessage, verbose);
     viewPtr = &view;
     view.SetBoxText(EditBox::Keyword, Utf8ToGbk(positional[0]));
     view.SetBoxText(EditBox::Page, Utf8ToGbk(page));
 
-    CancelToken cancel;
     RunSource(option, view, recording, config, cancel);
 
+    if (cancel.Cancelled()) {
+        c.out << std::flush;
+        c.err << "sorvix-cli: cancelled\n" << std::flush;
+        return kExitCancelled;
+    }
+    if (!json && !verbose) {
+        // The data label's last text stands for its per-row changes.
+        c.err << "[\xE6\x95\xB0\xE6\x8D\xAE] " << Utf8(view.Label(StatusLabel::Data)) << '\n' << std::flush;  // 数据
+    }
     if (json) {
         std::string out = "{\"source\": " + std::to_string(option) +
                           ", \"siteCode\": " + JsonString(Utf8(SiteCodeForOption(option))) + ", \"rows\": [";
@@ -224,6 +235,8 @@ int Search(const std::vector<std::string>& args, const CliContext& c) {
         }
         out += "]}\n";
         c.out << out << std::flush;
+    } else if (tsv) {
+        c.out << FormatTsv(kHeadings, cells()) << std::flush;
     } else {
         printTable();
     }

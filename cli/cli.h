@@ -1,16 +1,29 @@
 // sorvix-cli without its process: argument parsing, configuration, running a
 // source's routine against a console view and printing the result, and the
 // share-index "open link" resolution. main() (sorvix_cli_main.cpp) only
-// gathers the UTF-8 arguments and the configuration path; tests call RunCli
-// directly with their own streams.
+// gathers the UTF-8 arguments and the configuration path and ties Ctrl-C to
+// the run's cancel token; tests call RunCli directly with their own streams.
 //
-//   sorvix-cli search --source N|LABEL [--page TEXT] [--format table|json] KEYWORD
+//   sorvix-cli search --source N|LABEL [--page TEXT] [--format table|tsv|json]
+//                     [--verbose] KEYWORD
 //   sorvix-cli resolve URL
+//
+// Output: rows on stdout; status texts on stderr. table: the aligned table,
+// message boxes as lines after it; stderr gets the operation label as it
+// changes and the data label once at the end. tsv: a header line and one
+// line per row, fields split by tabs, with tab, line feed, carriage return
+// and backslash in a field written as \t \n \r \\; message boxes go to
+// stderr. json: one object on stdout, nothing on stderr. --verbose adds every
+// change of both labels (the data label changes with every row) on stderr,
+// in every format.
 //
 // Exit status: 0 when the routine ran to its end (also with no results) or
 // the address was resolved; 1 when resolve found no (acceptable) address;
 // 2 for bad arguments or an unreadable configuration, with one line on the
-// error stream. Covered by tests/sim/cli_test.cpp.
+// error stream; 130 when the search was cancelled (Ctrl-C): the routine
+// stops at its next checkpoint, nothing more goes to stdout, and stderr
+// gets "sorvix-cli: cancelled". A second Ctrl-C ends the process at once.
+// Covered by tests/sim/cli_test.cpp and tests/sim/cli_process_test.cpp.
 #pragma once
 #include <filesystem>
 #include <functional>
@@ -20,6 +33,7 @@
 #include <vector>
 
 #include "app/core/config.h"
+#include "sites/cancel_token.h"
 #include "sites/site_net.h"
 
 namespace sorvix::cli {
@@ -27,6 +41,8 @@ namespace sorvix::cli {
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitNotFound = 1;
 inline constexpr int kExitUsage = 2;
+// As a shell reports a process ended by SIGINT, so scripts see one status.
+inline constexpr int kExitCancelled = 130;
 
 struct CliContext {
     std::ostream& out;
@@ -38,6 +54,8 @@ struct CliContext {
     bool configRequired = false;
     // Makes the network access from the configuration; tests may wrap it.
     std::function<std::unique_ptr<SiteNet>(const Config&)> makeNet;
+    // Cancels the running search (main ties it to Ctrl-C).
+    CancelToken cancel{};
 };
 
 // args: the arguments after the program name, UTF-8.

@@ -141,4 +141,30 @@ std::string FormatTable(const std::vector<std::string>& header, const std::vecto
     return out;
 }
 
+std::string TsvField(std::string_view utf8) {
+    std::string out;
+    out.reserve(utf8.size());
+    for (char c : utf8) {
+        switch (c) {
+            case '\\': out += "\\\\"; break;
+            case '\t': out += "\\t"; break;
+            case '\n': out += "\\n"; break;
+            case '\r': out += "\\r"; break;
+            default: out += c;
+        }
+    }
+    return out;
+}
+
+std::string FormatTsv(const std::vector<std::string>& header, const std::vector<std::vector<std::string>>& rows) {
+    auto line = [](const std::vector<std::string>& cells) {
+        std::string out;
+        for (std::size_t c = 0; c < cells.size(); ++c) out += (c ? "\t" : "") + TsvField(cells[c]);
+        return out + "\n";
+    };
+    std::string out = line(header);
+    for (const auto& row : rows) out += line(row);
+    return out;
+}
+
 }  // namespace sorvix::cli

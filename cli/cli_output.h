@@ -1,6 +1,6 @@
 // Output forms of sorvix-cli: JSON strings, the display width of UTF-8 text
-// on a terminal (CJK characters take two columns) and the aligned result
-// table. Input texts here are UTF-8. Covered by tests/sim/cli_test.cpp.
+// on a terminal (CJK characters take two columns), the aligned result table
+// and tab-separated rows. Input texts here are UTF-8. Covered by tests/sim/cli_test.cpp.
 #pragma once
 #include <string>
 #include <string_view>
@@ -25,5 +25,14 @@ std::string OneLine(std::string_view utf8);
 // with a rule under the header. Every row is padded or cut to the header's
 // column count.
 std::string FormatTable(const std::vector<std::string>& header, const std::vector<std::vector<std::string>>& rows);
+
+// One tab-separated field: backslash, tab, line feed and carriage return
+// become \\ \t \n \r, so a field never splits a row or a line and the text
+// can be restored exactly.
+std::string TsvField(std::string_view utf8);
+
+// Header line and one line per row, fields joined by tabs (TsvField each),
+// every line ending with "\n".
+std::string FormatTsv(const std::vector<std::string>& header, const std::vector<std::vector<std::string>>& rows);
 
 }  // namespace sorvix::cli

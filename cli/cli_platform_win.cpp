@@ -1,5 +1,6 @@
 // Windows half of cli_platform.h: the wide command line and environment,
-// converted to UTF-8, and a console switched to UTF-8 output.
+// converted to UTF-8, a console switched to UTF-8 output, and a console
+// control handler for Ctrl-C.
 #include "cli/cli_platform.h"
 
 #include <windows.h>
@@ -16,6 +17,18 @@ std::string ToUtf8(const wchar_t* w) {
     WideCharToMultiByte(CP_UTF8, 0, w, -1, out.data(), n, nullptr, nullptr);
     out.resize(static_cast<std::size_t>(n - 1));
     return out;
+}
+
+// The token the control handler cancels. The handler runs on a thread of its
+// own; the token is set before the handler is installed.
+CancelToken* interruptToken = nullptr;
+
+BOOL WINAPI OnControl(DWORD event) {
+    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
+    // The second press: let the default handler end the process.
+    if (interruptToken->Cancelled()) return FALSE;
+    interruptToken->Cancel();
+    return TRUE;
 }
 
 }  // namespace
@@ -57,6 +70,13 @@ std::string ConfigVariable() {
     DWORD got = GetEnvironmentVariableW(L"SORVIX_CONFIG", buf.data(), n);
     buf.resize(got);
     return ToUtf8(buf.c_str());
+}
+
+void CancelOnInterrupt(const CancelToken& token) {
+    static CancelToken kept;
+    kept = token;
+    interruptToken = &kept;
+    SetConsoleCtrlHandler(OnControl, TRUE);
 }
 
 }  // namespace sorvix::cli

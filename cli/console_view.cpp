@@ -5,8 +5,10 @@
 
 namespace sorvix::cli {
 
-ConsoleAppView::ConsoleAppView(std::ostream* status, std::function<void(const Text&, const Text&)> onMessage)
+ConsoleAppView::ConsoleAppView(std::ostream* status, std::function<void(const Text&, const Text&)> onMessage,
+                               bool echoData)
     : status_(status),
+      echoData_(echoData),
       onMessage_(std::move(onMessage)),
       operation_(RecordingAppView::kNoOperation),
       data_(RecordingAppView::kNoDataAtStart) {}
@@ -16,7 +18,7 @@ void ConsoleAppView::SetLabel(StatusLabel label, const Text& text) {
     Text& slot = label == StatusLabel::Operation ? operation_ : data_;
     if (slot == text) return;  // an equal text changes nothing on screen either
     slot = text;
-    if (status_) {
+    if (status_ && (label == StatusLabel::Operation || echoData_)) {
         // 操作 / 数据
         *status_ << (label == StatusLabel::Operation ? "[\xE6\x93\x8D\xE4\xBD\x9C] " : "[\xE6\x95\xB0\xE6\x8D\xAE] ")
                  << GbkToUtf8(text) << '\n'
@@ -78,13 +80,16 @@ Text ConsoleAppView::Cell(int row, int column) {
 }
 
 int ConsoleAppView::ShowMessageBox(const MessageBoxRequest& request) {
-    {
-        Lock lock(mu_);
-        messages_.push_back(request.text);
-    }
-    // Outside the lock: the printer reads the rows through this view.
-    if (onMessage_) onMessage_(request.title, request.text);
-    return 1;
+    // Recording and printing are the box's appearance, so both pass the gate.
+    const bool appeared = PassBoxGate(request, [&] {
+        {
+            Lock lock(mu_);
+            messages_.push_back(request.text);
+        }
+        // Outside the lock: the printer reads the rows through this view.
+        if (onMessage_) onMessage_(request.title, request.text);
+    });
+    return appeared ? 1 : 0;
 }
 
 void ConsoleAppView::ShowSystemMessage(const Text& text, const Text& caption) {

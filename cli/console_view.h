@@ -18,10 +18,12 @@ namespace sorvix::cli {
 
 class ConsoleAppView : public AppView {
 public:
-    // status: where label changes go (nullptr: nowhere). onMessage runs for
+    // status: where label changes go (nullptr: nowhere); echoData false keeps
+    // the data label's changes (one per row) off it. onMessage runs for
     // every message box (library or system) with its GBK title and text,
     // after it has been recorded.
-    ConsoleAppView(std::ostream* status, std::function<void(const Text& title, const Text& text)> onMessage);
+    ConsoleAppView(std::ostream* status, std::function<void(const Text& title, const Text& text)> onMessage,
+                   bool echoData = true);
 
     void SetLabel(StatusLabel label, const Text& text) override;
     Text Label(StatusLabel label) override;
@@ -49,6 +51,7 @@ private:
 
     mutable std::mutex mu_;
     std::ostream* status_;
+    bool echoData_;
     std::function<void(const Text&, const Text&)> onMessage_;
     Text operation_;
     Text data_;

@@ -9,12 +9,13 @@ int main(int argc, char** argv) {
     PrepareConsole();
     std::ios::sync_with_stdio(true);
     std::string named = ConfigVariable();
-    CliContext context{std::cout, std::cerr, {}, false, nullptr};
+    CliContext context{std::cout, std::cerr, {}, false, nullptr, sorvix::CancelToken()};
     if (!named.empty()) {
         context.configPath = std::filesystem::path(std::u8string(named.begin(), named.end()));
         context.configRequired = true;
     } else {
         context.configPath = ExecutableDir() / "sorvix.ini";
     }
+    CancelOnInterrupt(context.cancel);
     return RunCli(ArgumentsUtf8(argc, argv), context);
 }

@@ -13,7 +13,7 @@ enum class NetStatus {
     RequestFailed,    // the request object could not be made
     SendFailed,       // the request was not sent or no answer header came back
     ReadFailed,       // the body broke off (reset, short of Content-Length)
-    TimedOut,         // the overall deadline passed while reading
+    TimedOut,         // the overall deadline passed (while sending or reading)
     TooLarge,         // the body grew past NetConfig::maxBodyBytes
     RedirectLoop,     // more redirects than the client follows
 };

@@ -90,7 +90,11 @@ NetStatus SendFollowing(TransportSession& session, Hop& hop, HttpTarget target,
                         const NetConfig& config, Clock::time_point deadline) {
     const bool follow = (params.flags & kFlagNoAutoRedirect) == 0;
     for (int redirects = 0;; ++redirects) {
-        if (!hop.request->Send(headers, body)) return NetStatus::SendFailed;
+        if (!hop.request->Send(headers, body)) {
+            // A send cut short by the deadline (an answer head dripped in
+            // slower than that) is a time-out, not a dead server.
+            return Clock::now() >= deadline ? NetStatus::TimedOut : NetStatus::SendFailed;
+        }
         if (!follow) return NetStatus::Ok;
         std::string raw = hop.request->RawHeaders().value_or(std::string());
         int code = StatusCodeOf(raw);

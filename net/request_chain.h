@@ -49,7 +49,8 @@ struct Hop {
 // Sends on `hop` (already opened for `target` with `params`), then, unless
 // `params.flags` has kFlagNoAutoRedirect, follows redirect answers with new
 // hops. On return `hop` holds the final request. Ok, SendFailed (nothing came
-// back), TimedOut (deadline passed between hops) or RedirectLoop.
+// back), TimedOut (the deadline passed during a send or between hops) or
+// RedirectLoop.
 NetStatus SendFollowing(TransportSession& session, Hop& hop, HttpTarget target,
                         RequestParams params, const std::string& headers, std::string body,
                         const NetConfig& config, Clock::time_point deadline);

@@ -243,9 +243,11 @@ private:
 
         // Limits. curl's total time-out is the call's remaining deadline; the
         // receive time-out is a low-speed window (whole seconds in curl).
+        // Rounded up, so that curl gives up at or after the deadline, never
+        // just before it: the caller tells a time-out from a dead server by
+        // the clock.
         long left = static_cast<long>(std::max<long long>(
-            1, std::chrono::duration_cast<std::chrono::milliseconds>(deadline_ - Clock::now())
-                   .count()));
+            1, std::chrono::ceil<std::chrono::milliseconds>(deadline_ - Clock::now()).count()));
         curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS,
                          std::min<long>(config_.connectTimeoutMs, left));
         curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, left);

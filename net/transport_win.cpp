@@ -11,8 +11,19 @@
 // (a server dripping one byte per receive window keeps it alive), so reads
 // take only what InternetQueryDataAvailable reports and the caller checks its
 // deadline between reads. The platform never follows redirects itself (it
-// follows a redirect loop for ever): request_chain.cpp does. Closing a handle
-// from another thread does not unblock a blocked call; nothing relies on that.
+// follows a redirect loop for ever): request_chain.cpp does.
+//
+// The overall deadline: per-call time-outs do not bound a send whose answer
+// head arrives one byte per receive window, so every request has a watchdog
+// thread (DeadlineWatch) that closes the request handle when the deadline
+// passes; the platform documents that closing a handle from another thread
+// cancels a call blocked on it. (Wine 8's WinInet notices the close only when
+// the call's current socket wait ends: body reads still stop at the next
+// byte, but a dripped answer head runs to its end there.) The handle then
+// belongs to the watchdog: the request never passes it to the platform again
+// and never closes it a second time, and the watchdog is stopped and joined
+// before the request closes the handle itself, so it cannot close the handle
+// of a finished request.
 // Hazard: closing a request whose announced content is not read yet makes the
 // platform read the rest away first (as fast as the server sends it), so an
 // answer dropped at the size ceiling still costs its whole transfer; an
@@ -21,6 +32,9 @@
 #include <wininet.h>
 
 #include <algorithm>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 #include "net/transport.h"
@@ -73,15 +87,83 @@ std::optional<std::string> QueryText(HINTERNET request, DWORD query, DWORD initi
     return std::nullopt;
 }
 
+// Owns a request handle and closes it at the latest when `deadline` passes.
+// Use() gives the handle for the next platform call, or nullptr once the
+// watchdog has closed it (the platform fails a call on a null handle
+// cleanly). One watchdog thread per request, ended and joined in the
+// destructor before the handle is closed there.
+class DeadlineWatch {
+public:
+    DeadlineWatch(HINTERNET request, Clock::time_point deadline) : request_(request), deadline_(deadline) {
+        try {
+            thread_ = std::thread([this] { Watch(); });
+        } catch (...) {
+            InternetTraits::Close(request_);  // no watchdog, no request
+            throw;
+        }
+    }
+
+    ~DeadlineWatch() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            finished_ = true;
+        }
+        wake_.notify_all();
+        thread_.join();
+        // From here on nobody else holds the handle.
+        if (!expired_) InternetTraits::Close(request_);
+    }
+
+    DeadlineWatch(const DeadlineWatch&) = delete;
+    DeadlineWatch& operator=(const DeadlineWatch&) = delete;
+
+    HINTERNET Use() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return expired_ ? nullptr : request_;
+    }
+
+    // True once the deadline has closed the handle.
+    bool Expired() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return expired_;
+    }
+
+private:
+    void Watch() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        if (wake_.wait_until(lock, deadline_, [this] { return finished_; })) return;
+        // Under the lock, so a caller gets either the handle before this (its
+        // call then fails as the handle goes) or nullptr after it. What stays
+        // open: a caller that took the handle just before the close, and
+        // enters the platform just after another thread has been given the
+        // same handle value anew; the window is a few instructions wide.
+        expired_ = true;
+        InternetTraits::Close(request_);
+    }
+
+    HINTERNET request_;
+    const Clock::time_point deadline_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    bool finished_ = false;
+    bool expired_ = false;
+    std::thread thread_;
+};
+
 class WinRequest final : public TransportRequest {
 public:
-    explicit WinRequest(InternetHandle request) : request_(std::move(request)) {}
+    WinRequest(HINTERNET request, Clock::time_point deadline) : watch_(request, deadline) {}
 
     bool Send(const std::string& headers, const std::string& body) override {
-        return HttpSendRequestA(request_.Get(), headers.empty() ? nullptr : headers.data(),
-                                static_cast<DWORD>(headers.size()),
-                                body.empty() ? nullptr : const_cast<char*>(body.data()),
-                                static_cast<DWORD>(body.size())) != FALSE;
+        const bool sent = HttpSendRequestA(watch_.Use(), headers.empty() ? nullptr : headers.data(),
+                                           static_cast<DWORD>(headers.size()),
+                                           body.empty() ? nullptr : const_cast<char*>(body.data()),
+                                           static_cast<DWORD>(body.size())) != FALSE;
+        // Kept now: once the deadline has taken the handle, the answer's
+        // head is still there for the caller, as with the other transport.
+        rawHeaders_ = sent ? QueryText(watch_.Use(), HTTP_QUERY_RAW_HEADERS_CRLF, 5000) : std::nullopt;
+        contentLength_ = sent ? QueryText(watch_.Use(), HTTP_QUERY_CONTENT_LENGTH, 32) : std::nullopt;
+        return sent;
     }
 
     ReadResult Read(char* buffer, std::size_t max) override {
@@ -90,34 +172,32 @@ public:
         // calls on a large body.
         if (available_ == 0) {
             DWORD available = 0;
-            if (!InternetQueryDataAvailable(request_.Get(), &available, 0, 0)) {
-                return {0, NetStatus::ReadFailed};
-            }
+            if (!InternetQueryDataAvailable(watch_.Use(), &available, 0, 0)) return Failed();
             if (available == 0) return {0, NetStatus::Ok};
             available_ = available;
         }
         DWORD want = static_cast<DWORD>(std::min<std::size_t>(available_, max));
         DWORD got = 0;
-        if (!InternetReadFile(request_.Get(), buffer, want, &got)) {
-            return {0, NetStatus::ReadFailed};
-        }
+        if (!InternetReadFile(watch_.Use(), buffer, want, &got)) return Failed();
         // A zero read while data was announced means the stream ended early.
-        if (got == 0) return {0, NetStatus::ReadFailed};
+        if (got == 0) return Failed();
         available_ -= got;
         return {got, NetStatus::Ok};
     }
 
-    std::optional<std::string> RawHeaders() override {
-        return QueryText(request_.Get(), HTTP_QUERY_RAW_HEADERS_CRLF, 5000);
-    }
+    std::optional<std::string> RawHeaders() override { return rawHeaders_; }
 
-    std::optional<std::string> ContentLength() override {
-        return QueryText(request_.Get(), HTTP_QUERY_CONTENT_LENGTH, 32);
-    }
+    std::optional<std::string> ContentLength() override { return contentLength_; }
 
 private:
-    InternetHandle request_;
+    ReadResult Failed() {
+        return {0, watch_.Expired() ? NetStatus::TimedOut : NetStatus::ReadFailed};
+    }
+
+    DeadlineWatch watch_;
     DWORD available_ = 0;  // bytes announced by the last query, not yet read
+    std::optional<std::string> rawHeaders_;     // of the last successful send
+    std::optional<std::string> contentLength_;
 };
 
 class WinConnection final : public TransportConnection {
@@ -133,7 +213,7 @@ public:
                                                 p.flags | INTERNET_FLAG_NO_AUTO_REDIRECT, 0));
         if (!request) return nullptr;
         SetTimeouts(request.Get(), config_, deadline_);
-        return std::make_unique<WinRequest>(std::move(request));
+        return std::make_unique<WinRequest>(request.Release(), deadline_);
     }
 
 private:

@@ -12,6 +12,7 @@
 // Covered by tests/app (with RecordingAppView) and by the sites tests.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -36,13 +37,34 @@ enum class PagingControl { PreviousButton, NextButton, PageBox };
 inline constexpr int kIconError = 16;
 inline constexpr int kIconQuestion = 32;
 
+// Whether a message box asked for by a search may still appear. A view calls
+// the gate at the moment the box is to appear, with the step that makes it
+// appear (and records it); the gate runs that step only while the asking
+// search is still the current one, atomically with respect to its being
+// superseded, and returns whether it ran. The step must be short, must not
+// wait for the window's thread and must not write through the asking
+// search's view (the gate holds that view's write lock): the modal wait for
+// the answer comes after it.
+using BoxGate = std::function<bool(const std::function<void()>& appear)>;
+
 // The library's modal message box, owned by the main window.
 struct MessageBoxRequest {
     Text text;
     Text title;
     int icon = kIconQuestion;
     std::vector<Text> captions;   // one text per button, left to right
+    BoxGate gate = nullptr;       // empty: the box always appears
 };
+
+// For views: runs `appear` through the request's gate (directly when there is
+// none); false when the box must not appear (the view then answers 0).
+inline bool PassBoxGate(const MessageBoxRequest& request, const std::function<void()>& appear) {
+    if (!request.gate) {
+        appear();
+        return true;
+    }
+    return request.gate(appear);
+}
 
 class AppView {
 public:
@@ -72,7 +94,8 @@ public:
     virtual int SelectedRow() = 0;                                 // 0 when none
 
     // The library's message box; returns the chosen button's code (1-based),
-    // 0 when the box was closed otherwise. The caller waits for the answer.
+    // 0 when the box was closed otherwise or its gate kept it from appearing
+    // (see BoxGate). The caller waits for the answer.
     virtual int ShowMessageBox(const MessageBoxRequest& request) = 0;
 
     // The platform's plain message box: no owner, OK only, task-modal.
@@ -91,7 +114,12 @@ inline constexpr std::string_view kGotItCaption = "\xD6\xAA\xB5\xC0\xC1\xCB";   
 // question icon, one button "知道了". Header-only so that the site layer can
 // use it without linking the application core.
 inline int ShowNotice(AppView& view, const Text& text) {
-    return view.ShowMessageBox({text, Text(kNoticeTitle), kIconQuestion, {Text(kGotItCaption)}});
+    MessageBoxRequest request;
+    request.text = text;
+    request.title = Text(kNoticeTitle);
+    request.icon = kIconQuestion;
+    request.captions = {Text(kGotItCaption)};
+    return view.ShowMessageBox(request);
 }
 
 }  // namespace sorvix

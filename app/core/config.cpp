@@ -4,8 +4,8 @@
 
 #include <cstdlib>
 #include <fstream>
-#include <iterator>
 #include <sstream>
+#include <system_error>
 
 #include "sites/site_search.h"
 
@@ -126,11 +126,53 @@ ConfigLoad ParseConfig(std::string_view contents, std::string_view fileName) {
 }
 
 ConfigLoad LoadConfig(const std::filesystem::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) return ConfigLoad{};
-    const std::string contents((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    const std::u8string name = path.filename().u8string();
-    return ParseConfig(contents, std::string(name.begin(), name.end()));
+    // Every failure is reported in the result: callers show it, they do not
+    // catch it. Stream reads go through istream::read, which turns a failing
+    // read (a directory opened for reading on POSIX fails only at the first
+    // read) into badbit instead of letting the buffer's exception out.
+    ConfigLoad failed;
+    std::error_code ec;
+    const std::filesystem::file_status status = std::filesystem::status(path, ec);
+    if (status.type() == std::filesystem::file_type::not_found) {
+        failed.missing = true;
+        return failed;
+    }
+    if (ec) {
+        failed.error = "cannot be inspected (" + ec.message() + ")";
+        return failed;
+    }
+    if (status.type() == std::filesystem::file_type::directory) {
+        failed.error = "is a directory";
+        return failed;
+    }
+    // A pipe or a device could block the start-up for ever or never end.
+    if (status.type() != std::filesystem::file_type::regular) {
+        failed.error = "is not a regular file";
+        return failed;
+    }
+    try {
+        std::ifstream file(path, std::ios::binary);
+        if (!file) {
+            failed.error = "cannot be opened for reading";
+            return failed;
+        }
+        std::string contents;
+        char block[8192];
+        for (;;) {
+            file.read(block, sizeof block);
+            contents.append(block, static_cast<size_t>(file.gcount()));
+            if (!file) break;
+        }
+        if (file.bad()) {
+            failed.error = "could not be read to its end";
+            return failed;
+        }
+        const std::u8string name = path.filename().u8string();
+        return ParseConfig(contents, std::string(name.begin(), name.end()));
+    } catch (const std::exception&) {
+        failed.error = "could not be read to its end";
+        return failed;
+    }
 }
 
 std::filesystem::path ConfigPath(const std::filesystem::path& exeDir) {

@@ -8,7 +8,10 @@
 // a blank inside a value). Unknown sections and keys are ignored. Every line
 // that is none of these is reported once, with its number, and otherwise
 // ignored; so is a time-out that is not a positive number. A missing file gives
-// the defaults and no problem. Covered by tests/app/config_test.cpp.
+// the defaults and no problem. A path that names something other than a
+// readable file (a directory, a file without read permission, a read that
+// breaks off) gives the defaults, fileRead false and the reason in `error`;
+// LoadConfig never throws for it. Covered by tests/app/config_test.cpp.
 #pragma once
 
 #include <filesystem>
@@ -40,6 +43,8 @@ struct Config {
 struct ConfigLoad {
     Config config;
     bool fileRead = false;               // false: the file was missing or unreadable
+    bool missing = false;                // nothing at all at the path (not an error)
+    std::string error;                   // UTF-8, why an existing path was not read; empty otherwise
     std::vector<std::string> problems;   // UTF-8, one per bad line: "sorvix.ini:7: ..."
 };
 

@@ -108,14 +108,19 @@ public:
         Lock lock(mutex_);
         return selected_;
     }
+    // Recorded (appears) only through the request's gate; a box the gate
+    // refuses leaves no trace and answers 0.
     int ShowMessageBox(const MessageBoxRequest& request) override {
         std::function<void()> hook;
-        {
+        const bool appeared = PassBoxGate(request, [&] {
             Lock lock(mutex_);
-            messages_.push_back(request);
+            MessageBoxRequest kept = request;
+            kept.gate = nullptr;   // it may refer to a search that is over
+            messages_.push_back(std::move(kept));
             LogLocked("msgbox " + request.title + "|" + std::to_string(request.icon) + "|" + request.text);
             hook = onMessageBox_;
-        }
+        });
+        if (!appeared) return 0;
         if (hook) hook();
         return 1;
     }

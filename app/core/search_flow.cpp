@@ -19,8 +19,12 @@ constexpr std::string_view kInformationCaption = "\xD0\xC5\xCF\xA2\xA3\xBA";  //
 // cancelled before the next search starts, and that search's writes take the
 // same lock, nothing of the old search can land after the new one's first
 // write. Reads pass straight through (they may wait for the window's thread,
-// so they must not hold the lock). A notice is checked but shown outside the
-// lock: it is modal and must not stall the next search.
+// so they must not hold the lock). A message box is modal and must not stall
+// the next search, so only its appearance is guarded: the view runs it
+// through the request's gate, which takes the write lock and checks the
+// token, so a box either appears before the superseding search's first write
+// or not at all (a check here followed by the show would leave a gap in which
+// a search superseded just then still showed its closing box).
 class GuardedView : public AppView {
 public:
     GuardedView(AppView& inner, std::mutex& writeMutex, CancelToken cancel)
@@ -57,8 +61,18 @@ public:
     int SelectedRow() override { return inner_.SelectedRow(); }
     int ShowMessageBox(const MessageBoxRequest& request) override {
         if (cancel_.Cancelled()) return 0;
-        return inner_.ShowMessageBox(request);
+        MessageBoxRequest gated = request;
+        gated.gate = [this, outer = request.gate](const std::function<void()>& appear) {
+            std::lock_guard<std::mutex> lock(writeMutex_);
+            if (cancel_.Cancelled()) return false;
+            if (outer) return outer(appear);
+            appear();
+            return true;
+        };
+        return inner_.ShowMessageBox(gated);
     }
+    // The searches never ask for the platform's box; it has no gate, so this
+    // check leaves the gap the library's box has closed.
     void ShowSystemMessage(const Text& text, const Text& caption) override {
         if (cancel_.Cancelled()) return;
         inner_.ShowSystemMessage(text, caption);

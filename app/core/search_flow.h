@@ -13,7 +13,10 @@
 // is superseded every write it attempts (labels, rows, cells, notices) is
 // dropped: writes of all searches pass one lock, and the cancel flag is set
 // before the new search's first write, so the table and labels end with
-// exactly the newest search's output. Covered by tests/app/search_flow_test.cpp.
+// exactly the newest search's output. A message box of a search appears only
+// through a gate that checks the token under the same lock (see BoxGate), so
+// a superseded search never shows its closing box, however close the two
+// events. Covered by tests/app/search_flow_test.cpp.
 #pragma once
 
 #include <atomic>

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <vector>
 
 #include "app/core/config.h"
 #include "sites/site_search.h"
@@ -105,6 +106,47 @@ TEST(Config, LoadsAFileAndToleratesAMissingOne) {
     EXPECT_TRUE(missing.problems.empty());
     EXPECT_EQ(missing.config.magnet, "http://127.0.0.1:8931");
     std::filesystem::remove_all(dir);
+}
+
+// A path that exists but is no readable file is reported in the result (the
+// caller shows it), never thrown, and leaves every default in place.
+TEST(Config, AnUnreadablePathIsReportedNotThrown) {
+    const std::filesystem::path dir = std::filesystem::temp_directory_path() / "sorvix-config-unreadable";
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir / "sorvix.ini");
+    struct Case {
+        const char* name;
+        std::filesystem::path path;
+    };
+    std::vector<Case> cases = {{"directory", dir / "sorvix.ini"}};
+#ifndef _WIN32
+    // Without read permission (meaningless for root, who reads it anyway).
+    const std::filesystem::path locked = dir / "locked.ini";
+    { std::ofstream(locked) << "[sites]\nmagnet = http://10.9.9.9:1\n"; }
+    std::filesystem::permissions(locked, std::filesystem::perms::none);
+    if (!std::ifstream(locked)) cases.push_back({"no read permission", locked});
+#endif
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ConfigLoad load;
+        ASSERT_NO_THROW(load = LoadConfig(c.path));
+        EXPECT_FALSE(load.fileRead);
+        EXPECT_FALSE(load.missing);
+        EXPECT_FALSE(load.error.empty());
+        EXPECT_TRUE(load.problems.empty());
+        EXPECT_EQ(load.config.magnet, "http://127.0.0.1:8931");
+    }
+    // Missing is not an error: the caller decides whether it may be.
+    for (const std::filesystem::path& absent : {dir / "absent.ini", dir / "no_dir" / "sorvix.ini"}) {
+        const ConfigLoad load = LoadConfig(absent);
+        EXPECT_TRUE(load.missing) << absent;
+        EXPECT_TRUE(load.error.empty()) << load.error;
+    }
+    std::filesystem::permissions(dir, std::filesystem::perms::owner_all, std::filesystem::perm_options::add);
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(dir, ec))
+        std::filesystem::permissions(entry.path(), std::filesystem::perms::owner_all, ec);
+    std::filesystem::remove_all(dir, ec);
 }
 
 TEST(Config, EnvironmentVariableOverridesTheFileBesideTheProgram) {

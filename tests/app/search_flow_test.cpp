@@ -6,7 +6,9 @@
 #include <condition_variable>
 #include <mutex>
 #include <chrono>
+#include <functional>
 #include <thread>
+#include <utility>
 
 #include "app/core/recording_app_view.h"
 #include "app/core/result_table.h"
@@ -332,6 +334,90 @@ TEST(SearchFlow, WritesOfASupersededSearchAreDroppedEvenBetweenCheckpoints) {
     EXPECT_EQ(f.view.Label(StatusLabel::Operation), "second");
     ASSERT_EQ(f.view.Messages().size(), 1u);
     EXPECT_EQ(f.view.Messages()[0].text, "second");
+}
+
+// A view on which the first search is superseded at the worst moment: after
+// the flow has let its closing box through and before the box appears.
+class SupersededAtTheBox : public RecordingAppView {
+public:
+    std::function<void()> supersede;   // runs once, at the first box
+    int ShowMessageBox(const MessageBoxRequest& request) override {
+        if (auto run = std::exchange(supersede, nullptr)) run();
+        return RecordingAppView::ShowMessageBox(request);
+    }
+};
+
+TEST(SearchFlow, ASearchSupersededAsItsClosingBoxOpensShowsNoBox) {
+    SupersededAtTheBox view;
+    FakeSiteNet net;
+    SearchFlow flow(view, net, TestConfig());
+    std::atomic<int> runs{0};
+    std::atomic<int> firstAnswer{-1};
+    flow.SetSearchJob([&](AppView& v, SiteNet&, const Config&, const CancelToken&, SiteCodeStore&) {
+        const int run = ++runs;
+        const std::string name = run == 1 ? "first" : "second";
+        v.SetLabel(StatusLabel::Operation, name);
+        const int answer = ShowNotice(v, name);
+        if (run == 1) firstAnswer = answer;
+    });
+    view.supersede = [&] { flow.OnClick({ClickTarget::SearchButton}); };
+    view.TypeKeyword("k");
+    flow.OnClick({ClickTarget::SearchButton});
+    ASSERT_TRUE(Eventually([&] { return runs == 2 && firstAnswer != -1; }));
+    flow.WaitIdle();
+
+    EXPECT_EQ(firstAnswer, 0) << "the superseded search's box was not answered";
+    ASSERT_EQ(view.Messages().size(), 1u);
+    EXPECT_EQ(view.Messages()[0].text, "second");
+    EXPECT_EQ(view.Label(StatusLabel::Operation), "second");
+}
+
+// The same moment with a real site routine: a disk search's "no results"
+// box, superseded by a search for another keyword that finds two rows.
+TEST(SearchFlow, ARealRoutineSupersededAtItsNoResultsBoxShowsNoBox) {
+    SupersededAtTheBox view;
+    FakeSiteNet net;
+    net.Serve(DiskUrl("%61", "3", "0"), "<p>\xE6\x90\x9C\xE7\xB4\xA2\xE6\x97\xA0\xE7\xBB\x93\xE6\x9E\x9C</p>");  // UTF-8 搜索无结果
+    net.Serve(DiskUrl("%62", "3", "0"), DiskHit("http://x.test/1", "one") + DiskHit("http://x.test/2", "two"));
+    SearchFlow flow(view, net, TestConfig());
+    view.supersede = [&] {
+        view.TypeKeyword("b");
+        flow.OnClick({ClickTarget::SearchButton});
+    };
+    view.TypeKeyword("a");
+    flow.OnClick({ClickTarget::Option, 9});
+    flow.OnClick({ClickTarget::SearchButton});
+    ASSERT_TRUE(Eventually([&] { return net.Urls().size() == 2; }));
+    flow.WaitIdle();
+    EXPECT_TRUE(view.Messages().empty()) << view.Messages().front().text;
+    ASSERT_EQ(view.RowCount(), 2);
+    EXPECT_EQ(view.Cell(2, 6), "http://x.test/2");
+    EXPECT_EQ(view.Label(StatusLabel::Operation), G("搜索完毕！"));
+}
+
+// A box that has appeared belongs to its search even when a newer search
+// starts while it is up: it is answered, and the newer search goes on.
+TEST(SearchFlow, ABoxAlreadyUpIsKeptWhenANewSearchStarts) {
+    Flow f;
+    std::atomic<int> runs{0};
+    std::atomic<int> firstAnswer{-1};
+    f.flow.SetSearchJob([&](AppView& v, SiteNet&, const Config&, const CancelToken&, SiteCodeStore&) {
+        const int run = ++runs;
+        const int answer = ShowNotice(v, run == 1 ? "first" : "second");
+        if (run == 1) firstAnswer = answer;
+    });
+    bool once = true;
+    f.view.OnMessageBox([&] {
+        if (std::exchange(once, false)) f.flow.OnClick({ClickTarget::SearchButton});
+    });
+    f.view.TypeKeyword("k");
+    f.flow.OnClick({ClickTarget::SearchButton});
+    ASSERT_TRUE(Eventually([&] { return runs == 2 && firstAnswer != -1; }));
+    f.flow.WaitIdle();
+    EXPECT_EQ(firstAnswer, 1);
+    ASSERT_EQ(f.view.Messages().size(), 2u);
+    EXPECT_EQ(f.view.Messages()[0].text, "first");
+    EXPECT_EQ(f.view.Messages()[1].text, "second");
 }
 
 TEST(SearchFlow, ManyQuickSearchesLeaveOnlyTheLastOnesRows) {

@@ -121,5 +121,43 @@ TEST(Leaks, ManyRequestsLeaveNoThreadsSocketsOrHandles) {
                 before.threads, after.threads);
 }
 
+// Calls ended by the overall deadline (the answer dripped in slower than
+// that) leave nothing behind either: on Windows the deadline's watchdog
+// closes the request under the blocked read, and it must be joined and the
+// handle closed exactly once. Interleaved with plain requests, which must
+// keep working (a second close of a reused handle value would break them).
+TEST(Leaks, CallsEndedByTheDeadlineLeaveNothingBehind) {
+    test::LoopbackServer server;
+    test::CannedResponse drip = test::MakeResponse(200, "OK", {}, std::string(100, 'd'));
+    drip.fault = test::Fault::Drip;
+    drip.dripMs = 40;
+    server.Route("/drip", drip);
+    server.Route("/ok", test::MakeResponse(200, "OK", {}, "fine"));
+    NetConfig config;
+    config.receiveTimeoutMs = 2000;
+    config.overallDeadlineMs = 300;
+
+    auto round = [&] {
+        HttpClient client(config);
+        const bool dropped = client.Request(server.Base() + "/drip").empty() &&
+                             client.lastStatus() == NetStatus::TimedOut;
+        NetStatus pageStatus = NetStatus::Ok;
+        const bool fine = fetchPage(server.Base() + "/ok", config, &pageStatus) == "fine";
+        return dropped && fine && pageStatus == NetStatus::Ok;
+    };
+    ASSERT_TRUE(round());
+    server.WaitIdle();
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    const Counts before = Measure();
+    int failures = 0;
+    for (int i = 0; i < 8; ++i) failures += round() ? 0 : 1;
+    EXPECT_EQ(failures, 0);
+    server.WaitIdle();
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    const Counts after = Measure();
+    EXPECT_LE(after.handles, before.handles + 4) << "before " << before.handles;
+    EXPECT_LE(after.threads, before.threads + 1) << "before " << before.threads;
+}
+
 }  // namespace
 }  // namespace sorvix

@@ -5,15 +5,21 @@
 // helpers on their own.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <csignal>
 #include <filesystem>
+#include <functional>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "cli/cli.h"
+#include "cli/cli_platform.h"
 #include "cli/cli_output.h"
 #include "mini_json.h"
 #include "sim_fixture.h"
+#include "sites/cancel_token.h"
 #include "tools/sitesim/dataset.h"
 #include "tools/sitesim/pages.h"
 
@@ -31,10 +37,13 @@ struct CliRun {
 
 class CliTest : public test::SimFixture {
 protected:
-    CliRun Run(const std::vector<std::string>& args, const std::string& configPath = "", bool required = true) {
+    CliRun Run(const std::vector<std::string>& args, const std::string& configPath = "", bool required = true,
+               std::function<std::unique_ptr<SiteNet>(const Config&)> makeNet = nullptr,
+               CancelToken cancel = CancelToken()) {
         std::ostringstream out;
         std::ostringstream err;
-        cli::CliContext context{out, err, std::filesystem::path(configPath.empty() ? ini : configPath), required, nullptr};
+        cli::CliContext context{out, err, std::filesystem::path(configPath.empty() ? ini : configPath), required,
+                                std::move(makeNet), cancel};
         CliRun r;
         r.status = cli::RunCli(args, context);
         r.out = out.str();
@@ -143,6 +152,101 @@ TEST_F(CliTest, TableLinesUpWideCharactersAndReportsStatusOnStderr) {
     EXPECT_NE(r.err.find("[数据] 已获取数据25个"), std::string::npos);
 }
 
+// Lines of `text` that start with `prefix`.
+int LinesStartingWith(const std::string& text, const std::string& prefix) {
+    int n = 0;
+    std::istringstream in(text);
+    for (std::string l; std::getline(in, l);) n += l.rfind(prefix, 0) == 0 ? 1 : 0;
+    return n;
+}
+
+TEST_F(CliTest, PerRowStatusLinesOnlyWithVerbose) {
+    CliRun quiet = Run({"search", "--source", "1", sitesim::kKeywordThreeBody});
+    ASSERT_EQ(quiet.status, 0) << quiet.err;
+    EXPECT_EQ(LinesStartingWith(quiet.err, "[数据] "), 1) << quiet.err;
+    EXPECT_NE(quiet.err.find("[数据] 已获取数据25个\n"), std::string::npos) << "the last data text still shows";
+    EXPECT_GE(LinesStartingWith(quiet.err, "[操作] "), 2) << quiet.err;
+
+    CliRun verbose = Run({"search", "--source", "1", "--verbose", sitesim::kKeywordThreeBody});
+    ASSERT_EQ(verbose.status, 0) << verbose.err;
+    EXPECT_GE(LinesStartingWith(verbose.err, "[数据] "), 25) << "one change per row";
+    EXPECT_EQ(verbose.out, quiet.out) << "--verbose changes only stderr";
+
+    CliRun json = Run({"search", "--source", "1", "--format", "json", "--verbose", sitesim::kKeywordThreeBody});
+    ASSERT_EQ(json.status, 0) << json.err;
+    EXPECT_EQ(ParseOrFail(json.out).object["rows"].array.size(), 25u);
+    EXPECT_GE(LinesStartingWith(json.err, "[数据] "), 25);
+}
+
+TEST_F(CliTest, TsvHasAHeaderAndOneEscapedLinePerRow) {
+    // The disk titles carry runs of tabs; they must not split a row.
+    CliRun r = Run({"search", "--source", "3", "--page", "2", "--format", "tsv", sitesim::kKeywordEarth});
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::vector<std::string> lines;
+    std::istringstream in(r.out);
+    for (std::string l; std::getline(in, l);) lines.push_back(l);
+    ASSERT_EQ(lines.size(), 8u) << r.out;  // header + 7 rows (17 hits, second page)
+    EXPECT_EQ(lines[0], "序号\t文件名称\t收录时间\t文件大小\t文件数量\t磁力链接\t文件类型\t网盘类型");
+    for (const std::string& line : lines) EXPECT_EQ(std::count(line.begin(), line.end(), '\t'), 7) << line;
+    std::string title = lines[1].substr(lines[1].find('\t') + 1);
+    title = title.substr(0, title.find('\t'));
+    std::string escapedTabs;
+    for (int i = 0; i < 11; ++i) escapedTabs += "\\t";
+    EXPECT_EQ(title.rfind(escapedTabs, 0), 0u) << title;
+    EXPECT_EQ(LinesStartingWith(r.err, "[数据] "), 1) << r.err;
+
+    // A closing box goes to stderr, leaving stdout to the rows.
+    CliRun boxed = Run({"search", "--source", "1", "--format", "tsv", sitesim::kKeywordThreeBody});
+    ASSERT_EQ(boxed.status, 0) << boxed.err;
+    EXPECT_EQ(std::count(boxed.out.begin(), boxed.out.end(), '\n'), 26);
+    EXPECT_EQ(boxed.out.find("右键弹出菜单"), std::string::npos);
+    EXPECT_NE(boxed.err.find("右键弹出菜单"), std::string::npos);
+}
+
+// Forwards to the real network and cancels the run's token as the Nth
+// request goes out, as a Ctrl-C during that request would.
+class CancellingNet : public SiteNet {
+public:
+    CancellingNet(std::unique_ptr<SiteNet> inner, CancelToken token, int at)
+        : inner_(std::move(inner)), token_(std::move(token)), at_(at) {}
+    Bytes Request(const Text& url) override {
+        Count();
+        return inner_->Request(url);
+    }
+    Bytes FetchPage(const Text& url) override {
+        Count();
+        return inner_->FetchPage(url);
+    }
+
+private:
+    void Count() {
+        if (++seen_ == at_) token_.Cancel();
+    }
+    std::unique_ptr<SiteNet> inner_;
+    CancelToken token_;
+    int at_;
+    int seen_ = 0;
+};
+
+TEST_F(CliTest, ACancelledSearchStopsPrintsNothingMoreAndExits130) {
+    for (const char* format : {"table", "tsv", "json"}) {
+        SCOPED_TRACE(format);
+        sim.ClearLog();
+        CancelToken cancel;
+        auto makeNet = [&](const Config& c) -> std::unique_ptr<SiteNet> {
+            return std::make_unique<CancellingNet>(MakeNetworkSiteNet(c.network), cancel, 2);
+        };
+        // 100 hits: the magnet search would fetch eleven pages.
+        CliRun r = Run({"search", "--source", "1", "--format", format, sitesim::kKeywordUbuntu}, "", true, makeNet,
+                       cancel);
+        EXPECT_EQ(r.status, cli::kExitCancelled);
+        EXPECT_EQ(r.out, "");
+        EXPECT_GE(r.err.size(), std::string("sorvix-cli: cancelled\n").size());
+        EXPECT_EQ(r.err.substr(r.err.size() - 22), "sorvix-cli: cancelled\n") << r.err;
+        EXPECT_EQ(sim.Targets(Site::kMagnet).size(), 2u) << "stopped at the next checkpoint";
+    }
+}
+
 TEST_F(CliTest, BadArgumentsFailWithOneLine) {
     const std::vector<std::vector<std::string>> cases = {
         {},
@@ -220,6 +324,23 @@ TEST_F(CliTest, ResolvePrintsTheRealAddressOrFails) {
     EXPECT_NE(hostile.err.find("refused"), std::string::npos);
 }
 
+// SIGINT cancels the token handed to CancelOnInterrupt instead of ending the
+// process; only the first one (the second would end this test program, so it
+// is not sent). The Windows half (a console control handler) is not run
+// here: under Wine the test has no console, and GenerateConsoleCtrlEvent
+// fails even after AllocConsole; on a real console it would reach the test
+// runner as well.
+TEST(CliInterrupt, TheFirstInterruptCancelsTheToken) {
+#ifdef _WIN32
+    GTEST_SKIP() << "no console control event can be sent under the Wine test runner";
+#else
+    CancelToken token;
+    cli::CancelOnInterrupt(token);
+    ASSERT_EQ(std::raise(SIGINT), 0);
+    EXPECT_TRUE(token.Cancelled());
+#endif
+}
+
 TEST(CliSource, NumbersAndLabelsNameTheOptions) {
     struct {
         const char* text;
@@ -271,6 +392,21 @@ TEST(CliOutput, CellsBecomeOneLine) {
     EXPECT_EQ(cli::OneLine("\t\t\tFilm 2014 \t\t"), "Film 2014");
     EXPECT_EQ(cli::OneLine("a\r\nb"), "a b");
     EXPECT_EQ(cli::OneLine("\t"), "");
+}
+
+TEST(CliOutput, TsvFieldsEscapeWhatWouldSplitThem) {
+    struct {
+        std::string in;
+        std::string out;
+    } cases[] = {
+        {"plain 三体", "plain 三体"},
+        {"\tTitle\t", "\\tTitle\\t"},
+        {"a\nb\r\nc", "a\\nb\\r\\nc"},
+        {"C:\\dir\\t", "C:\\\\dir\\\\t"},  // a backslash before "t" stays apart from a tab
+        {"", ""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(cli::TsvField(c.in), c.out) << c.in;
+    EXPECT_EQ(cli::FormatTsv({"h1", "h2"}, {{"a\tb", "c"}, {"", "d"}}), "h1\th2\na\\tb\tc\n\td\n");
 }
 
 TEST(CliOutput, TableColumnsStartAtTheSameDisplayColumn) {

@@ -302,9 +302,10 @@ void LoopbackServer::Serve(std::intptr_t handle) {
             setsockopt(s, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&hard), sizeof hard);
             break;
         }
-        case Fault::Drip: {
+        case Fault::Drip:
+        case Fault::DripHead: {
             std::size_t bodyAt = response.raw.find("\r\n\r\n");
-            bodyAt = bodyAt == std::string::npos ? 0 : bodyAt + 4;
+            bodyAt = bodyAt == std::string::npos || response.fault == Fault::DripHead ? 0 : bodyAt + 4;
             bool alive = SendAll(s, response.raw.data(), bodyAt);
             for (std::size_t i = bodyAt; alive && !stop_ && i < response.raw.size(); ++i) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(response.dripMs));

@@ -4,7 +4,8 @@
 //
 // It records every request byte, answers each request from a table of canned
 // responses, one request per connection, and can misbehave on purpose:
-// answer never, reset in the middle of the body, or drip the body slowly.
+// answer never, reset in the middle of the body, or drip the body (or the
+// whole answer, head first) slowly.
 #pragma once
 
 #include <atomic>
@@ -33,6 +34,7 @@ enum class Fault {
     NeverAnswer,   // read the request, then hold the connection silently
     ResetMidBody,  // send `resetAfter` bytes of the answer, then reset (RST)
     Drip,          // send the head, then the body one byte per `dripMs`
+    DripHead,      // send the whole answer, head included, one byte per `dripMs`
 };
 
 struct CannedResponse {
