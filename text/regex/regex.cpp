@@ -89,8 +89,11 @@ struct Regex::Scratch {
 struct Regex::Dfa {
     std::vector<std::vector<int>> states;
     std::unordered_map<std::string, int> index;
-    std::vector<int32_t> trans;  // states x classCount; -2 unknown, -1 dead
-    std::vector<uint8_t> isMatch;
+    // states x classCount: the next state's row (its id times classCount),
+    // so that a step is one add and one load; -2 unknown, -1 dead.
+    std::vector<int32_t> trans;
+    std::vector<uint8_t> isMatch;   // per state id
+    std::vector<uint8_t> rowMatch;  // like trans: isMatch at each row's start
     SparseSet seen;
     std::vector<int> stack;
     std::vector<int> list;
@@ -404,6 +407,8 @@ long long Regex::DfaEnd(std::string_view subject, size_t from) {
         d.states.push_back(d.list);
         d.isMatch.push_back(prog.insts[d.list.back()].op == Inst::Op::kMatch);
         d.trans.resize(d.states.size() * classes, -2);
+        d.rowMatch.resize(d.states.size() * classes, 0);
+        d.rowMatch[static_cast<size_t>(id) * classes] = d.isMatch.back();
         d.index.emplace(std::move(key), id);
         return id;
     };
@@ -421,17 +426,17 @@ long long Regex::DfaEnd(std::string_view subject, size_t from) {
     const auto* s = reinterpret_cast<const unsigned char*>(subject.data());
     const size_t n = subject.size();
     const bool usePrefix = !prefixFinder_.Empty();
-    int state = d.start;
-    long long lastEnd = d.isMatch[state] ? static_cast<long long>(from) : -1;
+    long long lastEnd = d.isMatch[d.start] ? static_cast<long long>(from) : -1;
     // Local copies: the compiler cannot keep the vectors' data in registers
     // across the stores of the loop. Refreshed whenever a state is added.
     const int32_t* trans = d.trans.data();
-    const uint8_t* isMatch = d.isMatch.data();
+    const uint8_t* rowMatch = d.rowMatch.data();
     const uint16_t* byteClass = prog.byteClass;
-    const int start = d.start;
+    const size_t startRow = static_cast<size_t>(d.start) * classes;
+    size_t row = startRow;
     size_t p = from;
     while (p < n) {
-        if (state == start && usePrefix) {
+        if (row == startRow && usePrefix) {
             size_t q = NextCandidate(s, n, p);
             if (q == kNpos) break;
             p = q;
@@ -445,8 +450,9 @@ long long Regex::DfaEnd(std::string_view subject, size_t from) {
         } else {
             cls = prog.ClassAt(s, p, n, len);
         }
-        int next = trans[static_cast<size_t>(state) * classes + cls];
+        int32_t next = trans[row + static_cast<size_t>(cls)];
         if (next == -2) {
+            const size_t state = row / classes;
             d.seen.Clear();
             d.list.clear();
             for (int pc : d.states[state]) {
@@ -454,19 +460,20 @@ long long Regex::DfaEnd(std::string_view subject, size_t from) {
                 if (in.op == Inst::Op::kMatch) break;
                 if (in.op == Inst::Op::kConsume && prog.Member(in.arg, cls)) closure(in.out);
             }
-            next = d.list.empty() ? -1 : intern();
-            if (next == -2) {
+            const int id = d.list.empty() ? -1 : intern();
+            if (id == -2) {
                 d.failed = true;
                 return -2;
             }
-            d.trans[static_cast<size_t>(state) * classes + cls] = next;
+            next = id < 0 ? -1 : static_cast<int32_t>(static_cast<size_t>(id) * classes);
+            d.trans[row + static_cast<size_t>(cls)] = next;
             trans = d.trans.data();
-            isMatch = d.isMatch.data();
+            rowMatch = d.rowMatch.data();
         }
         if (next < 0) break;
-        state = next;
+        row = static_cast<size_t>(next);
         p += len;
-        if (isMatch[state]) lastEnd = static_cast<long long>(p);
+        if (rowMatch[row]) lastEnd = static_cast<long long>(p);
     }
     return lastEnd;
 }
