@@ -201,6 +201,17 @@ void SearchFlow::ReapFinishedWorkers() {
     }
 }
 
+bool SearchFlow::CancelRunning() {
+    std::lock_guard<std::mutex> lock(workersMutex_);
+    bool running = false;
+    for (const Worker& worker : workers_)
+        if (!worker.done->load(std::memory_order_acquire)) running = true;
+    std::lock_guard<std::mutex> writeLock(writeMutex_);
+    const bool wasLive = !current_.Cancelled();
+    current_.Cancel();
+    return running && wasLive;
+}
+
 void SearchFlow::WaitIdle() {
     std::vector<Worker> workers;
     {

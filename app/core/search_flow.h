@@ -81,6 +81,11 @@ public:
     // Waits until every worker thread has ended (tests, shutdown).
     void WaitIdle();
 
+    // Stops the running search (Esc): its token is cancelled under the write
+    // lock, so once this returns none of its writes can still land and its
+    // rows so far stay. True when a search was still running.
+    bool CancelRunning();
+
     // A search job: runs on the worker with the guarded view (writes dropped
     // once superseded) and the job's token. The default job is the dispatcher.
     using SearchJob = std::function<void(AppView& view, SiteNet& net, const Config& config,
