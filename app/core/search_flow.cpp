@@ -212,6 +212,13 @@ bool SearchFlow::CancelRunning() {
     return running && wasLive;
 }
 
+bool SearchFlow::Busy() {
+    std::lock_guard<std::mutex> lock(workersMutex_);
+    for (const Worker& worker : workers_)
+        if (!worker.done->load(std::memory_order_acquire)) return true;
+    return false;
+}
+
 void SearchFlow::WaitIdle() {
     std::vector<Worker> workers;
     {

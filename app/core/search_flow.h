@@ -85,6 +85,8 @@ public:
     // lock, so once this returns none of its writes can still land and its
     // rows so far stay. True when a search was still running.
     bool CancelRunning();
+    // True while some worker thread has not yet ended.
+    bool Busy();
 
     // A search job: runs on the worker with the guarded view (writes dropped
     // once superseded) and the job's token. The default job is the dispatcher.

@@ -1,0 +1,147 @@
+// Program start-up and message loop (see program_win.h).
+#include "app/win/program_win.h"
+
+#include "app/core/file_store.h"
+#include "app/core/session_view.h"
+#include "net/net_config.h"
+#include "ui/base.h"
+
+namespace sorvix::app {
+
+const std::string_view kMainTitle =
+    "Sorvix\xC9\xF1\xC6\xF7V1.0 - Sorvix\xBF\xAA\xB7\xA2\xD7\xE9\xB3\xF6\xC6\xB7";   // Sorvix神器V1.0 - Sorvix开发组出品
+
+namespace {
+
+constexpr std::string_view kFontFamily = "\xCB\xCE\xCC\xE5";   // 宋体
+constexpr float kDefaultFontSize = 13.0f;
+constexpr Colour kBackgroundColour = 0x606060;
+
+}  // namespace
+
+std::filesystem::path ExecutableDir() {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (n == 0) return {};
+        if (n < path.size()) {
+            path.resize(n);
+            break;
+        }
+        path.resize(path.size() * 2);
+    }
+    return std::filesystem::path(path).parent_path();
+}
+
+double MillisecondsSinceProcessStart() {
+    FILETIME created, exited, kernel, user, now;
+    if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user)) return 0;
+    GetSystemTimePreciseAsFileTime(&now);
+    ULARGE_INTEGER a, b;
+    a.LowPart = created.dwLowDateTime;
+    a.HighPart = created.dwHighDateTime;
+    b.LowPart = now.dwLowDateTime;
+    b.HighPart = now.dwHighDateTime;
+    return static_cast<double>(b.QuadPart - a.QuadPart) / 10000.0;
+}
+
+Program::Program(ProgramSetup setup) : setup_(std::move(setup)) {}
+
+Program::~Program() {
+    Shutdown(0);
+}
+
+bool Program::Start() {
+    ui::UiStart();
+    SetDefaultNetConfig(setup_.config.network);
+    window_ = ui::CreateHostWindow(nullptr, Text(kMainTitle), kMainLeft, kMainTop, kMainWidth, kMainHeight);
+    if (!window_) return false;
+    OnStartupWindowCreated();
+    return !ended_;
+}
+
+void Program::OnStartupWindowCreated() {
+    // 1. The default font.
+    if (Gdiplus::Font* font = ui::CreateFontByName(kFontFamily, kDefaultFontSize, 0)) {
+        delete ui::Lib().defaultFont;
+        ui::Lib().defaultFont = font;
+    }
+    // 2-3. The main host.
+    ui::AttachOptions options;
+    options.styleFlags = kMainStyleFlags;
+    host_.Attach(window_, options);
+    // 4. The background picture.
+    std::optional<Bytes> picture = ReadWholeFile(setup_.programDir / kPictureFileName);
+    host_.SetBackground(picture.value_or(Bytes()), kBackgroundColour);
+    // 6. The update notice, before anything is built or shown.
+    if (!CheckForUpdate(setup_.config, setup_.updateHooks)) {
+        ended_ = true;
+        DestroyWindow(window_);
+        window_ = nullptr;
+        return;
+    }
+    // 7. The colour settings.
+    colours_ = ParseColourSettings(ReadWholeFile(setup_.programDir / kColourFileName).value_or(Bytes()));
+    // 8. BuildMainWindow.
+    main_.Build(window_, host_, TextColour(colours_));
+
+    net_ = MakeNetworkSiteNet(setup_.config.network);
+    view_ = std::make_unique<WindowAppView>(main_);
+    flow_ = std::make_unique<SearchFlow>(*view_, *net_, setup_.config);
+    flow_->SetSearchJob(SessionSnapshotJob());
+    platform_ = std::make_unique<Win32RowPlatform>(*view_, window_);
+    rows_ = std::make_unique<RowActions>(*view_, *net_, *platform_, [this] { return flow_->SiteCode(); });
+    appearance_ = std::make_unique<AppearanceWindow>(AppearanceContext{setup_.programDir, &colours_, &host_, {}});
+    flow_->SetAppearanceAction([this] { appearance_->Open(); });
+    flow_->SetBlogAction([this] { OpenBlog(window_, setup_.config); });
+
+    // 9. Show.
+    if (setup_.show) {
+        host_.Show(7, 200);
+        host_.SetCloseEffect(7);
+    }
+    startupMs_ = MillisecondsSinceProcessStart();
+    // 10. Handlers.
+    main_.Bind(*flow_, *view_, *rows_);
+    // 12. The paging controls appear when a disk option is picked.
+    view_->SetControlVisible(PagingControl::PreviousButton, false);
+    view_->SetControlVisible(PagingControl::NextButton, false);
+    view_->SetControlVisible(PagingControl::PageBox, false);
+}
+
+int Program::Run() {
+    if (!window_) return 0;
+    MSG msg;
+    while (IsWindow(window_)) {
+        BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+        if (got <= 0) break;
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    return 0;
+}
+
+bool Program::Shutdown(int waitMs) {
+    if (view_) view_->Close();
+    if (flow_) flow_->CancelRunning();
+    bool idle = true;
+    const DWORD until = GetTickCount() + static_cast<DWORD>(waitMs);
+    while ((flow_ && flow_->Busy()) || (platform_ && platform_->Busy())) {
+        if (static_cast<LONG>(until - GetTickCount()) <= 0) {
+            idle = false;
+            break;
+        }
+        Sleep(10);
+    }
+    if (!idle) return false;
+    appearance_.reset();
+    rows_.reset();
+    platform_.reset();
+    flow_.reset();
+    if (window_ && IsWindow(window_)) DestroyWindow(window_);
+    window_ = nullptr;
+    view_.reset();
+    return true;
+}
+
+}  // namespace sorvix::app
