@@ -307,6 +307,15 @@ int WindowAppView::SelectedRow() {
 
 int WindowAppView::ShowMessageBox(const MessageBoxRequest& request) {
     if (!Barrier()) return 0;
+    std::function<int(const MessageBoxRequest&)> answerer;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        answerer = boxAnswerer_;
+    }
+    if (answerer) {
+        if (!PassBoxGate(request, [] {})) return 0;
+        return answerer(request);
+    }
     const bool worker = !OnWindowThread();
     HWND shown = nullptr;
     int answer = ShowLibraryBox(ui_.UiOwnerWindow(), request.text, request.title, request.icon, request.captions,

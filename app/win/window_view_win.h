@@ -29,6 +29,7 @@
 #include <memory>
 #include <mutex>
 #include <set>
+#include <vector>
 
 #include "app/core/app_view.h"
 
@@ -91,6 +92,19 @@ public:
 
     bool OnWindowThread() const { return GetCurrentThreadId() == windowThread_; }
 
+    // Answers the library's boxes instead of showing them (tests); called on
+    // the asking thread after the queue before it has run and the gate has
+    // let the box appear.
+    void SetBoxAnswerer(std::function<int(const MessageBoxRequest&)> answerer) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        boxAnswerer_ = std::move(answerer);
+    }
+    // The boxes of worker threads that are open now.
+    std::vector<HWND> OpenWorkerBoxes() const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return {workerBoxes_.begin(), workerBoxes_.end()};
+    }
+
     // Figures for tests and the benchmark.
     int SlicesRun() const;
     int ItemsRun() const;
@@ -129,6 +143,7 @@ private:
     bool closed_ = false;
     int plannedRows_ = 0;                // the table's row count once the queue has run
     std::set<HWND> workerBoxes_;
+    std::function<int(const MessageBoxRequest&)> boxAnswerer_;
     int slices_ = 0;
     int items_ = 0;
     double sliceMs_ = 8.0;

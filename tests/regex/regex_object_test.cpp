@@ -3,7 +3,9 @@
 // fixture pages (GBK, as the pages are after conversion).
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <fstream>
+#include <thread>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -219,6 +221,40 @@ TEST(RegexObject, DiskSearchHitPattern) {
     EXPECT_EQ(re.GroupText(1, 3), "<b>\xB5\xE7\xD3\xB0</b>\xBA\xCF\xBC\xAF");
     EXPECT_EQ(re.GroupText(3, 1), "https://pan.example/s/4d");
     EXPECT_EQ(re.GroupText(3, 3), "Third");
+}
+
+}  // namespace
+}  // namespace sorvix
+
+namespace sorvix {
+namespace {
+
+// Search threads come and go: every one that ran patterns must end cleanly,
+// and threads running the same patterns at once must each get their own
+// answers (the compiled patterns are shared between threads).
+TEST(RegexObjectThreads, ThreadsThatSearchAndEndDoNotCrashOrMixAnswers) {
+    const std::string page = "<a href=\"/m/1\">one</a><a href=\"/m/22\">two</a><a href=\"/m/333\">three</a>";
+    std::atomic<int> wrong{0};
+    auto work = [&](int seed) {
+        for (int round = 0; round < 20; ++round) {
+            RegexObject re;
+            const std::string subject = page + std::string(static_cast<size_t>((seed + round) % 7), 'x') +
+                                        "<a href=\"/m/" + std::to_string(seed) + "\">own</a>";
+            if (!re.Search("href=\"/m/(\\d+)\">([^<]*)</a>", subject) || re.MatchCount() != 4 ||
+                re.GroupText(4, 1) != std::to_string(seed) || re.GroupText(2, 2) != "two") {
+                ++wrong;
+            }
+            RegexObject other;
+            other.Search("(\\d+)", subject);
+            if (other.MatchCount() != 4) ++wrong;
+        }
+    };
+    for (int wave = 0; wave < 10; ++wave) {
+        std::vector<std::thread> threads;
+        for (int t = 0; t < 6; ++t) threads.emplace_back(work, wave * 10 + t);
+        for (auto& t : threads) t.join();
+    }
+    EXPECT_EQ(wrong.load(), 0);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -14,33 +15,83 @@ namespace {
 
 // Compiling costs far more than running over a result page (the character
 // classes are built over every double-byte code), and the sites run the same
-// few patterns page after page. So each thread keeps its last few compiled
-// patterns, most recent first; a rejected pattern is kept as null so that it
-// is not parsed again. Regex is not thread-safe, hence one cache per thread.
-constexpr size_t kCachedPatterns = 8;
+// few patterns page after page. So compiled patterns are kept in one
+// process-wide pool: a search takes a compiled copy of its pattern out (or
+// compiles one), runs it and puts it back. A Regex is not thread-safe, so a
+// copy is only ever used by the one search that took it. The pool is not
+// per-thread storage on purpose: objects with destructors in thread-local
+// storage are freed at thread exit in an order the MinGW runtime does not
+// keep (the storage can go before the destructor runs), which crashed search
+// threads as they ended.
+constexpr size_t kPooledPatterns = 16;   // distinct patterns kept
+constexpr size_t kCopiesPerPattern = 4;  // idle copies kept per pattern
 
-struct CachedPattern {
+struct PoolKey {
     std::string pattern;
     bool ignoreCase;
     bool multiLine;
-    std::unique_ptr<regex::Regex> re;  // null: rejected
+    bool operator==(const PoolKey& o) const {
+        return ignoreCase == o.ignoreCase && multiLine == o.multiLine && pattern == o.pattern;
+    }
 };
 
-regex::Regex* CompiledPattern(const std::string& pattern, bool ignoreCase, bool multiLine) {
-    thread_local std::vector<CachedPattern> cache;
-    for (size_t i = 0; i < cache.size(); ++i) {
-        CachedPattern& c = cache[i];
-        if (c.ignoreCase == ignoreCase && c.multiLine == multiLine && c.pattern == pattern) {
-            std::rotate(cache.begin(), cache.begin() + static_cast<std::ptrdiff_t>(i),
-                        cache.begin() + static_cast<std::ptrdiff_t>(i) + 1);
-            return cache.front().re.get();
+struct PoolEntry {
+    PoolKey key;
+    bool rejected = false;
+    std::vector<std::unique_ptr<regex::Regex>> idle;
+};
+
+class PatternPool {
+public:
+    // A compiled copy of the pattern, or null when the engine rejects it.
+    std::unique_ptr<regex::Regex> Take(const PoolKey& key) {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            for (size_t i = 0; i < entries_.size(); ++i) {
+                PoolEntry& e = entries_[i];
+                if (!(e.key == key)) continue;
+                std::rotate(entries_.begin(), entries_.begin() + static_cast<std::ptrdiff_t>(i),
+                            entries_.begin() + static_cast<std::ptrdiff_t>(i) + 1);
+                PoolEntry& front = entries_.front();
+                if (front.rejected) return nullptr;
+                if (!front.idle.empty()) {
+                    std::unique_ptr<regex::Regex> re = std::move(front.idle.back());
+                    front.idle.pop_back();
+                    return re;
+                }
+                break;
+            }
         }
+        auto re = std::make_unique<regex::Regex>();
+        if (re->Compile(key.pattern, key.ignoreCase, key.multiLine)) return re;
+        std::lock_guard<std::mutex> lock(mutex_);
+        PoolEntry& e = EntryLocked(key);
+        e.rejected = true;
+        return nullptr;
     }
-    auto re = std::make_unique<regex::Regex>();
-    if (!re->Compile(pattern, ignoreCase, multiLine)) re.reset();
-    if (cache.size() == kCachedPatterns) cache.pop_back();
-    cache.insert(cache.begin(), CachedPattern{pattern, ignoreCase, multiLine, std::move(re)});
-    return cache.front().re.get();
+
+    void Give(const PoolKey& key, std::unique_ptr<regex::Regex> re) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        PoolEntry& e = EntryLocked(key);
+        if (e.idle.size() < kCopiesPerPattern) e.idle.push_back(std::move(re));
+    }
+
+private:
+    PoolEntry& EntryLocked(const PoolKey& key) {
+        for (PoolEntry& e : entries_)
+            if (e.key == key) return e;
+        if (entries_.size() == kPooledPatterns) entries_.pop_back();
+        entries_.insert(entries_.begin(), PoolEntry{key, false, {}});
+        return entries_.front();
+    }
+
+    std::mutex mutex_;
+    std::vector<PoolEntry> entries_;   // most recently used first
+};
+
+PatternPool& Pool() {
+    static PatternPool* pool = new PatternPool;   // never destroyed: threads may still search at exit
+    return *pool;
 }
 
 // Every "#引号" becomes a double quote, left to right, without rescanning.
@@ -67,10 +118,12 @@ bool RegexObject::Search(std::string_view pattern, std::string_view subject, boo
     groupCount_ = 0;
     spans_.clear();
     const std::string effective = quoteMarker ? ReplaceQuoteMarkers(pattern) : std::string(pattern);
-    regex::Regex* re = CompiledPattern(effective, !caseSensitive, multiLine);
+    PoolKey key{effective, !caseSensitive, multiLine};
+    std::unique_ptr<regex::Regex> re = Pool().Take(key);
     if (!re) return false;
     groupCount_ = re->GroupCount();
     re->FindAll(subject_, global, spans_);
+    Pool().Give(key, std::move(re));
     return !spans_.empty();
 }
 

@@ -7,9 +7,9 @@
 // (syntax error, back-reference, look-around) leaves zero matches. Match and
 // group texts are byte-exact substrings of the subject. An index outside the
 // matches or groups gives the empty text. Instances belong to the thread that
-// made them; they hold no COM or other platform state. Each thread keeps
-// its last few compiled patterns, so a pattern run page after page is
-// compiled once.
+// made them; they hold no COM or other platform state. Compiled patterns
+// are pooled for the whole process, so a pattern run page after page is
+// compiled once per thread that runs it at the same time.
 // Covered by tests/regex/regex_object_test.cpp.
 #pragma once
 

@@ -1,0 +1,264 @@
+// The main window built by the real start-up against the in-process site
+// simulator, driven by window messages: its elements as they are placed,
+// the clicks, the keys, a search filling the table and the row actions.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+
+#include "app/core/result_table.h"
+#include "app/win/program_win.h"
+#include "sim_fixture.h"
+#include "ui/text_elements.h"
+
+namespace sorvix::app {
+namespace {
+
+using test::G;
+namespace fs = std::filesystem;
+
+template <class F>
+bool PumpUntil(F done, int ms = 15000) {
+    const DWORD end = GetTickCount() + static_cast<DWORD>(ms);
+    MSG msg;
+    while (!done()) {
+        if (static_cast<LONG>(end - GetTickCount()) <= 0) return false;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+    }
+    return true;
+}
+
+void PumpFor(int ms) {
+    PumpUntil([] { return false; }, ms);
+}
+
+class MainWindowTest : public test::SimFixture {
+protected:
+    void SetUp() override {
+        SimFixture::SetUp();
+        if (HasFatalFailure()) return;
+        dir = fs::path(::testing::TempDir()) /
+              (std::string("sorvix-main-") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+        ProgramSetup setup;
+        setup.programDir = dir;
+        setup.config = config;
+        program = std::make_unique<Program>(std::move(setup));
+        ASSERT_TRUE(program->Start());
+        program->View().SetBoxAnswerer([this](const MessageBoxRequest& r) {
+            boxes.push_back(r.text);
+            return 1;
+        });
+        PumpFor(300);   // the show animation
+    }
+    void TearDown() override {
+        if (program) program->Shutdown(5000);
+        program.reset();
+        std::error_code ec;
+        fs::remove_all(dir, ec);
+    }
+
+    ui::UiElement* E(ElementHandle h) { return ui::UiElement::FromHandle(h); }
+    // A left click at the middle of an element, as window messages.
+    void ClickOn(ElementHandle h) {
+        ui::UiRect r = E(h)->Rect();
+        LPARAM at = MAKELPARAM(static_cast<int>(r.x + r.w / 2), static_cast<int>(r.y + r.h / 2));
+        HWND w = program->Window();
+        SendMessageW(w, WM_MOUSEMOVE, 0, at);
+        SendMessageW(w, WM_LBUTTONDOWN, MK_LBUTTON, at);
+        SendMessageW(w, WM_LBUTTONUP, 0, at);
+    }
+    void Key(WPARAM key) { SendMessageW(program->Window(), WM_KEYDOWN, key, 0); }
+    Text Label(StatusLabel l) { return program->View().Label(l); }
+    int Rows() { return program->Main().TableControl().RowCount(); }
+
+    fs::path dir;
+    std::unique_ptr<Program> program;
+    std::vector<Text> boxes;
+};
+
+TEST_F(MainWindowTest, StartsWithEveryElementInPlace) {
+    MainWindow& m = program->Main();
+    RECT wr;
+    GetWindowRect(program->Window(), &wr);
+    EXPECT_EQ(wr.left, 50);
+    EXPECT_EQ(wr.top, 50);
+    EXPECT_EQ(wr.right - wr.left, 869);
+    EXPECT_EQ(wr.bottom - wr.top, 550);
+    wchar_t title[128] = {};
+    GetWindowTextW(program->Window(), title, 128);
+    EXPECT_EQ(ui::WideToGbk(title).rfind(G("Sorvix神器V1.0"), 0), 0u);
+    EXPECT_EQ(program->Host().StyleFlags() & 0xFF, 87);
+    EXPECT_NE(m.AppearanceButton(), 0u);
+
+    // Creation order with each rectangle.
+    struct Place {
+        ElementHandle handle;
+        float x, y, w, h;
+    };
+    std::vector<Place> expected = {{m.KeywordBox(), 110, 51, 482, 28}, {m.SearchButton(), 600, 51, 88, 30},
+                                   {m.BlogButton(), 730, 51, 88, 30}};
+    const float optionPlaces[20][3] = {{45, 80, 70},   {110, 80, 70},  {175, 80, 80},  {250, 80, 80},
+                                       {325, 80, 80},  {400, 80, 80},  {465, 80, 80},  {540, 80, 80},
+                                       {615, 80, 80},  {685, 80, 80},  {45, 105, 95},  {130, 105, 80},
+                                       {200, 105, 80}, {275, 105, 120}, {370, 105, 100}, {450, 105, 80},
+                                       {520, 105, 80}, {595, 105, 80}, {665, 105, 110}, {750, 105, 80}};
+    for (int k = 1; k <= 20; ++k)
+        expected.push_back({m.OptionHandle(k), optionPlaces[k - 1][0], optionPlaces[k - 1][1], optionPlaces[k - 1][2], 24});
+    expected.push_back({m.OperationLabel(), 51, 500, 120, 24});
+    expected.push_back({m.DataLabel(), 300, 500, 120, 24});
+    expected.push_back({m.KeywordLabel(), 50, 51, 60, 24});
+    expected.push_back({m.PreviousButton(), 550, 500, 80, 24});
+    expected.push_back({m.NextButton(), 700, 500, 80, 24});
+    expected.push_back({m.PageBox(), 650, 500, 30, 24});
+    expected.push_back({m.Table(), 51, 130, 768, 344});
+    std::vector<ElementHandle> order = m.CreationOrder();
+    ASSERT_EQ(order.size(), expected.size());
+    for (size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(order[i], expected[i].handle) << i;
+        ui::UiRect r = E(expected[i].handle)->Rect();
+        EXPECT_TRUE(r.SameAs({expected[i].x, expected[i].y, expected[i].w, expected[i].h})) << i;
+    }
+    // Texts, options, paging controls, table.
+    EXPECT_EQ(program->View().BoxText(EditBox::Keyword), G("请输入要搜索的内容"));
+    EXPECT_EQ(program->View().BoxText(EditBox::Page), "1");
+    EXPECT_EQ(Label(StatusLabel::Operation), G("暂时没有任何操作"));
+    EXPECT_EQ(Label(StatusLabel::Data), G("暂时没有任何数据"));
+    for (int k = 1; k <= 20; ++k) EXPECT_FALSE(program->View().OptionChecked(k)) << k;
+    EXPECT_FALSE(E(m.PreviousButton())->Visible());
+    EXPECT_FALSE(E(m.NextButton())->Visible());
+    EXPECT_FALSE(E(m.PageBox())->Visible());
+    EXPECT_EQ(m.TableControl().ColumnCount(), 8);
+    EXPECT_EQ(Rows(), 0);
+    // Only the announcement post was read.
+    EXPECT_EQ(sim.Targets(sitesim::Site::kBlog), std::vector<std::string>{"/post/1d3adc9c_780596c"});
+}
+
+TEST_F(MainWindowTest, ClicksPickOptionsAndEmptyTheKeywordBox) {
+    MainWindow& m = program->Main();
+    ClickOn(m.OptionHandle(3));
+    PumpFor(50);
+    EXPECT_TRUE(program->View().OptionChecked(3));
+    EXPECT_TRUE(E(m.PageBox())->Visible());
+    EXPECT_TRUE(E(m.NextButton())->Visible());
+    ClickOn(m.OptionHandle(5));
+    ClickOn(m.OptionHandle(2));
+    PumpFor(50);
+    for (int k = 1; k <= 20; ++k) EXPECT_EQ(program->View().OptionChecked(k), k == 2) << k;
+    EXPECT_FALSE(E(m.PageBox())->Visible());
+    ClickOn(m.KeywordBox());
+    EXPECT_EQ(program->View().BoxText(EditBox::Keyword), "");
+    // The empty keyword asks for input and starts nothing.
+    ClickOn(m.SearchButton());
+    PumpFor(100);
+    EXPECT_EQ(boxes, std::vector<Text>{G("请输入内容！")});
+    EXPECT_TRUE(sim.Targets(sitesim::Site::kShareIndex).empty());
+}
+
+TEST_F(MainWindowTest, MagnetSearchFillsTheTableAndCopyPutsTheRowsLink) {
+    MainWindow& m = program->Main();
+    program->View().SetBoxText(EditBox::Keyword, G("三体"));
+    ClickOn(m.OptionHandle(1));
+    ClickOn(m.SearchButton());
+    ASSERT_TRUE(PumpUntil([&] { return !boxes.empty(); }));
+    EXPECT_EQ(boxes[0].rfind(G("共找到  25  个内容"), 0), 0u) << GbkToUtf8(boxes[0]);
+    EXPECT_EQ(Rows(), 25);
+    EXPECT_EQ(Label(StatusLabel::Operation), G("搜索完毕！"));
+    EXPECT_EQ(Label(StatusLabel::Data), G("已获取数据25个"));
+    EXPECT_EQ(program->View().Cell(25, 1), "25");
+    EXPECT_EQ(program->View().Cell(3, 6).rfind("magnet:?xt=urn:btih:", 0), 0u);
+    EXPECT_EQ(sim.Targets(sitesim::Site::kMagnet).size(), 4u);   // probe and three pages
+
+    m.TableControl().Selection(3);
+    const Text link = program->View().Cell(3, 6);
+    program->Rows().CopyRowLink();
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    HANDLE unicode = GetClipboardData(CF_UNICODETEXT);
+    ASSERT_NE(unicode, nullptr);
+    EXPECT_EQ(ui::WideToGbk(static_cast<const wchar_t*>(GlobalLock(unicode))), link);
+    GlobalUnlock(unicode);
+    HANDLE ansi = GetClipboardData(CF_TEXT);
+    ASSERT_NE(ansi, nullptr);
+    EXPECT_EQ(std::string(static_cast<const char*>(GlobalLock(ansi))), link);
+    GlobalUnlock(ansi);
+    CloseClipboard();
+}
+
+TEST_F(MainWindowTest, EnterStartsASearchAndEscStopsIt) {
+    MainWindow& m = program->Main();
+    sitesim::FaultPlan slow;
+    slow.latencyMs = 150;
+    sim.SetFaults(sitesim::Site::kMagnet, slow);
+    program->View().SetBoxText(EditBox::Keyword, "ubuntu iso");
+    ClickOn(m.OptionHandle(1));
+    program->Host().SetFocus(m.KeywordBox());
+    Key(VK_RETURN);
+    ASSERT_TRUE(PumpUntil([&] { return Rows() >= 10; }));
+    Key(VK_ESCAPE);
+    EXPECT_EQ(Label(StatusLabel::Operation), G("搜索已停止！"));
+    const int kept = Rows();
+    PumpFor(800);   // long enough for several more pages
+    EXPECT_EQ(Rows(), kept);
+    EXPECT_LT(kept, 100);
+    EXPECT_GE(kept, 10);
+    EXPECT_EQ(Label(StatusLabel::Operation), G("搜索已停止！"));
+    EXPECT_TRUE(boxes.empty());   // no closing message
+    EXPECT_FALSE(program->Flow().Busy());
+}
+
+TEST_F(MainWindowTest, TabMovesBetweenTheShownBoxesAndButtons) {
+    MainWindow& m = program->Main();
+    program->Host().SetFocus(m.KeywordBox());
+    std::vector<ElementHandle> visited;
+    for (int i = 0; i < 4; ++i) {
+        Key(VK_TAB);
+        visited.push_back(program->Host().Focused());
+    }
+    EXPECT_EQ(visited, (std::vector<ElementHandle>{m.SearchButton(), m.BlogButton(), m.KeywordBox(), m.SearchButton()}));
+    ClickOn(m.OptionHandle(9));   // a disk option shows the paging controls
+    program->Host().SetFocus(m.BlogButton());
+    visited.clear();
+    for (int i = 0; i < 4; ++i) {
+        Key(VK_TAB);
+        visited.push_back(program->Host().Focused());
+    }
+    EXPECT_EQ(visited, (std::vector<ElementHandle>{m.PreviousButton(), m.PageBox(), m.NextButton(), m.KeywordBox()}));
+}
+
+TEST_F(MainWindowTest, ShareIndexOpenResolvesTheDetailPageAndRefusesHostileLinks) {
+    MainWindow& m = program->Main();
+    std::vector<std::string> opened;
+    program->Platform().SetOpener([&](const Text& link, const std::string& scheme) { opened.push_back(scheme + " " + link); });
+    program->View().SetBoxText(EditBox::Keyword, G("恶意 链接"));
+    ClickOn(m.OptionHandle(2));
+    ClickOn(m.SearchButton());
+    ASSERT_TRUE(PumpUntil([&] { return !boxes.empty(); }));
+    ASSERT_EQ(Rows(), 1);
+    boxes.clear();
+    m.TableControl().Selection(1);
+    program->Rows().OpenRowLink();
+    ASSERT_TRUE(PumpUntil([&] { return !boxes.empty(); }));
+    EXPECT_EQ(boxes, std::vector<Text>{G("这个链接不安全，不能打开！")});
+    EXPECT_TRUE(opened.empty());
+    EXPECT_EQ(sim.Targets(sitesim::Site::kShareIndex).back().rfind("/r/", 0), 0u);
+
+    boxes.clear();
+    program->View().SetBoxText(EditBox::Keyword, G("纪录片 地球脉动"));
+    ClickOn(m.SearchButton());
+    ASSERT_TRUE(PumpUntil([&] { return !boxes.empty(); }));
+    ASSERT_GT(Rows(), 0);
+    m.TableControl().Selection(1);
+    program->Rows().OpenRowLink();
+    ASSERT_TRUE(PumpUntil([&] { return !opened.empty(); }));
+    EXPECT_TRUE(opened[0].rfind("http http://", 0) == 0 || opened[0].rfind("ed2k ed2k://", 0) == 0 ||
+                opened[0].rfind("thunder thunder://", 0) == 0)
+        << opened[0];
+}
+
+}  // namespace
+}  // namespace sorvix::app
