@@ -11,7 +11,7 @@ packages=(
   libcurl4-openssl-dev libpcre2-dev libre2-dev zlib1g-dev
   clang libclang-rt-14-dev
   wine wine64 xvfb xauth xdotool xclip x11-utils imagemagick fonts-wqy-zenhei
-  locales nodejs python3 procps util-linux
+  locales nodejs python3 procps util-linux zip unzip
 )
 
 missing=()

@@ -96,6 +96,7 @@ void Program::OnStartupWindowCreated() {
     flow_->SetBlogAction([this] { OpenBlog(window_, setup_.config); });
 
     // 9. Show.
+    readyMs_ = MillisecondsSinceProcessStart();
     if (setup_.show) {
         host_.Show(7, 200);
         host_.SetCloseEffect(7);

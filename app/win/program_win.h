@@ -72,6 +72,9 @@ public:
     const ColourSettings& Colours() const { return colours_; }
     // Milliseconds from the process start to the first presentation.
     double StartupMs() const { return startupMs_; }
+    // Milliseconds from the process start to the moment the window is built
+    // and its first frame is about to be presented.
+    double ReadyMs() const { return readyMs_; }
 
 private:
     void OnStartupWindowCreated();
@@ -89,6 +92,7 @@ private:
     std::unique_ptr<AppearanceWindow> appearance_;
     bool ended_ = false;
     double startupMs_ = 0;
+    double readyMs_ = 0;
 };
 
 // The directory of the running executable, without a trailing separator.
