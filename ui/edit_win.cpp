@@ -223,7 +223,8 @@ std::vector<float> UiEdit::Measure(const std::vector<std::string>& cells) const 
     std::vector<float> edges(cells.size() + 1, 0.0f);
     if (!g || !font_ || !format_) return edges;
     // The whole line is measured at once, one range per cell, so kerning and
-    // the format's leading space are what drawing the line gives.
+    // the format's leading space are what drawing the line gives. An empty
+    // line is measured as one letter: its caret stands where that begins.
     std::wstring line;
     std::vector<std::pair<INT, INT>> ranges;
     for (const std::string& cell : cells) {
@@ -232,39 +233,32 @@ std::vector<float> UiEdit::Measure(const std::vector<std::string>& cells) const 
         ranges.emplace_back(static_cast<INT>(line.size()), static_cast<INT>(w.size()));
         line += w;
     }
-    // An empty line still has the format's leading space before its caret.
-    std::wstring probe = line.empty() ? std::wstring(L"x") : line;
-    if (line.empty()) ranges.emplace_back(0, 1);
+    if (line.empty()) {
+        line = L"x";
+        ranges.emplace_back(0, 1);
+    }
     Gdiplus::StringFormat format(format_.get());
     Gdiplus::RectF layout(0, 0, kMeasureExtent, kMeasureExtent);
-    float lastRight = 0;
     for (size_t first = 0; first < ranges.size(); first += kMaxRangesPerMeasure) {
         size_t n = std::min(ranges.size() - first, static_cast<size_t>(kMaxRangesPerMeasure));
         Gdiplus::CharacterRange cr[kMaxRangesPerMeasure];
         for (size_t i = 0; i < n; ++i) cr[i] = {ranges[first + i].first, ranges[first + i].second};
         format.SetMeasurableCharacterRanges(static_cast<INT>(n), cr);
         Gdiplus::Region regions[kMaxRangesPerMeasure];
-        if (g->MeasureCharacterRanges(probe.c_str(), static_cast<INT>(probe.size()), font_, layout,
-                                      &format, static_cast<INT>(n), regions) != Gdiplus::Ok) {
+        if (g->MeasureCharacterRanges(line.c_str(), static_cast<INT>(line.size()), font_, layout, &format,
+                                      static_cast<INT>(n), regions) != Gdiplus::Ok) {
             continue;
         }
         for (size_t i = 0; i < n; ++i) {
             Gdiplus::RectF box;
             regions[i].GetBounds(&box, g);
-            if (first + i < cells.size()) edges[first + i] = box.X;
-            lastRight = box.X + box.Width;
-        }
-    }
-    edges[cells.size()] = cells.empty() ? edges[0] : lastRight;
-    if (cells.empty()) {
-        // The probe's left edge is where the caret of an empty line stands.
-        Gdiplus::CharacterRange cr{0, 1};
-        format.SetMeasurableCharacterRanges(1, &cr);
-        Gdiplus::Region region;
-        if (g->MeasureCharacterRanges(probe.c_str(), 1, font_, layout, &format, 1, &region) == Gdiplus::Ok) {
-            Gdiplus::RectF box;
-            region.GetBounds(&box, g);
-            edges[0] = box.X;
+            size_t cell = first + i;
+            if (cells.empty()) {
+                edges[0] = box.X;
+            } else {
+                edges[cell] = box.X;
+                if (cell + 1 == cells.size()) edges[cell + 1] = box.X + box.Width;
+            }
         }
     }
     return edges;

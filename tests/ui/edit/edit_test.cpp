@@ -374,6 +374,29 @@ TEST_F(EditTest, RestrictedModesGiveTheInputContextBackOnFocusLoss) {
     EXPECT_EQ(current(), original);
 }
 
+// The input method finishes a composition: the window gets WM_IME_COMPOSITION
+// with the result, and the default processing of that message would type
+// every character again as WM_IME_CHAR and WM_CHAR.
+TEST_F(EditTest, ImeResultTextIsInsertedOnce) {
+    UiEdit box;
+    Make(box, "<");
+    Focus(box);
+    auto compose = [&](const std::wstring& text) {
+        HIMC imc = ImmGetContext(window);
+        ASSERT_NE(imc, nullptr);
+        ImmSetOpenStatus(imc, TRUE);
+        ASSERT_TRUE(ImmSetCompositionStringW(imc, SCS_SETSTR, const_cast<wchar_t*>(text.c_str()),
+                                             static_cast<DWORD>(text.size() * sizeof(wchar_t)), nullptr, 0));
+        ImmNotifyIME(imc, NI_COMPOSITIONSTR, CPS_COMPLETE, 0);
+        ImmReleaseContext(window, imc);
+        PumpFor(50);
+    };
+    compose(L"ab" + kZhongWenWide);
+    EXPECT_EQ(box.EditText(), "<ab" + kZhongWen);
+    compose(L"x");
+    EXPECT_EQ(box.EditText(), "<ab" + kZhongWen + "x");
+}
+
 TEST_F(EditTest, EditTextFromAWorkerThreadRunsOnTheWindowThread) {
     UiEdit page;
     Make(page, "1", {}, {650, 50, 30, 24});
