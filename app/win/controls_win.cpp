@@ -3,41 +3,32 @@
 
 #include <algorithm>
 
+#include "ui/edit.h"
+
 namespace sorvix::app {
 
 // ---- Edit box ------------------------------------------------------------------------
-// Stand-in until the library's edit box is in: a bordered label holding the text.
+
 struct EditBoxControl::Impl {
-    ui::UiLabel label;
-    Text text;
+    ui::UiEdit edit;
 };
 
 EditBoxControl::EditBoxControl() : impl_(new Impl) {}
 EditBoxControl::~EditBoxControl() { delete impl_; }
 
 ElementHandle EditBoxControl::Create(HWND window, const UiRect& rect, const Text& text, Colour textColour) {
-    ui::LabelOptions o;
-    o.colour = textColour;
-    o.alpha = 255;
+    ui::EditOptions o;
+    o.textColour = ui::ArgbAt(textColour, 255);
+    o.backColour = ui::ArgbAt(0xFFFFFF, 50);
     o.size = 15;
-    o.borderStyle = 1;
-    o.backgroundMode = 1;
-    o.background1 = o.background2 = ui::ArgbAt(0xFFFFFF, 50);
-    o.focusable = true;
-    impl_->text = text;
-    return impl_->label.Create(window, rect, text, o);
+    return impl_->edit.Create(window, rect, text, o);
 }
 
-Text EditBoxControl::GetText() { return impl_->text; }
-
-void EditBoxControl::SetText(const Text& text) {
-    impl_->text = text;
-    impl_->label.Caption(text);
-}
-
-bool EditBoxControl::Visible(std::optional<bool> set) { return impl_->label.Visible(set); }
-ElementHandle EditBoxControl::Handle() const { return impl_->label.Handle(); }
-ui::UiElement* EditBoxControl::Element() { return &impl_->label; }
+Text EditBoxControl::GetText() { return impl_->edit.EditText(); }
+void EditBoxControl::SetText(const Text& text) { impl_->edit.EditText(text); }
+bool EditBoxControl::Visible(std::optional<bool> set) { return impl_->edit.Visible(set); }
+ElementHandle EditBoxControl::Handle() const { return impl_->edit.Handle(); }
+ui::UiElement* EditBoxControl::Element() { return &impl_->edit; }
 
 // ---- Result table ----------------------------------------------------------------------
 // Stand-in until the library's list view is in: rows in memory, a label

@@ -95,6 +95,11 @@ void Program::OnStartupWindowCreated() {
     flow_->SetAppearanceAction([this] { appearance_->Open(); });
     flow_->SetBlogAction([this] { OpenBlog(window_, setup_.config); });
 
+    // 12. The paging controls appear when a disk option is picked. Hidden
+    // before the window is shown, so the show animation never has them.
+    view_->SetControlVisible(PagingControl::PreviousButton, false);
+    view_->SetControlVisible(PagingControl::NextButton, false);
+    view_->SetControlVisible(PagingControl::PageBox, false);
     // 9. Show.
     readyMs_ = MillisecondsSinceProcessStart();
     if (setup_.show) {
@@ -104,10 +109,6 @@ void Program::OnStartupWindowCreated() {
     startupMs_ = MillisecondsSinceProcessStart();
     // 10. Handlers.
     main_.Bind(*flow_, *view_, *rows_);
-    // 12. The paging controls appear when a disk option is picked.
-    view_->SetControlVisible(PagingControl::PreviousButton, false);
-    view_->SetControlVisible(PagingControl::NextButton, false);
-    view_->SetControlVisible(PagingControl::PageBox, false);
 }
 
 int Program::Run() {

@@ -12,9 +12,9 @@
 //   6 the update notice (may end the program: Start() answers false)
 //   7 the colour settings from "参数.txt"
 //   8 BuildMainWindow
+//   12 the paging controls hidden (before the show, so no frame has them)
 //   9 Show with effect 7 and the close effect 7
 //   10 the click and right-press handlers
-//   12 the paging controls hidden
 // Covered by tests/app_win/main_window_test.cpp and tests/e2e.
 #pragma once
 

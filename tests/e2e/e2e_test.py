@@ -154,7 +154,7 @@ class Desk:
         return int(values["X"]), int(values["Y"]), int(values["WIDTH"]), int(values["HEIGHT"])
 
     def shot(self, name=None):
-        data = subprocess.run(["import", "-window", "root", "ppm:-"], env=self.env, capture_output=True,
+        data = subprocess.run(["import", "-window", "root", "-depth", "8", "ppm:-"], env=self.env, capture_output=True,
                               check=True).stdout
         header = re.match(rb"P6\s+(\d+)\s+(\d+)\s+(\d+)\s", data)
         width, height = int(header.group(1)), int(header.group(2))
@@ -260,8 +260,22 @@ class Program:
         self.process = self.wine.start(self.exe, env={"SORVIX_OPEN_LOG": windows_path(self.opened_log)})
         if expect_window:
             self.window = self.desk.wait_window("Sorvix", 60)
-            time.sleep(1.5)   # the show animation and the first paint
+            self.settle()
         return self
+
+    def settle(self):
+        """Waits until the window is in place and two pictures of it agree."""
+        def placed():
+            x, y, w, h = self.desk.geometry(self.window)
+            return (x, y, w, h) == (ORIGIN[0], ORIGIN[1], 869, 550)
+        wait_for(placed, 20, "the main window at its place")
+        previous = None
+        for _ in range(30):
+            time.sleep(0.3)
+            now = self.desk.shot().data
+            if now == previous:
+                return
+            previous = now
 
     def running(self):
         return self.process is not None and self.process.poll() is None
@@ -378,7 +392,7 @@ def group_search(args, wine, desk, results):
             dismiss_box(desk, "提示", shot="closing-message")
             magnet = sim.requests("magnet")
             check(magnet[0] == "/search?keyword=%E4%B8%89%E4%BD%93", "probe %s" % magnet[:1])
-            check(magnet[1:] == ["/search?keyword=%E4%B8%89%E4%BD%93&p=%d" % p for p in (1, 2, 3)],
+            check(magnet[1:] == ["/search?keyword=%E4%B8%89%E4%BD%93&p=" + str(p) for p in (1, 2, 3)],
                   "pages asked %s" % magnet)
             desk.shot("search-rows")
             expected = re.findall(r'href="(magnet:[^"]+)"', sim.page("magnet", "/search?keyword=%E4%B8%89%E4%BD%93&p=1"))
@@ -498,31 +512,53 @@ def group_appearance(args, wine, desk, results):
             image = desk.shot("red-texts")
             for rect in (OPERATION_LABEL, DATA_LABEL, KEYWORD_LABEL, SEARCH_BUTTON):
                 check(element_pixels(image, rect, reddish) > 20, "no red text in %s" % (rect,))
+            for rect in (OPERATION_LABEL, DATA_LABEL, KEYWORD_LABEL):
                 check(element_pixels(image, rect, dark) < 5, "dark text left in %s" % (rect,))
         results.run("set colour 255/0/0, restart draws red", colour_and_restart)
 
         picture = os.path.join(work, "picture.bmp")
-        subprocess.run(["convert", "-size", "64x64", "xc:#2080E0", "-fill", "#E0C020", "-draw",
-                        "rectangle 0,0 31,63", "BMP3:" + picture], check=True)
+        # Left half yellow, right half blue; larger than the window, since the
+        # background shows a picture at its natural size.
+        subprocess.run(["convert", "-size", "900x600", "xc:#2080E0", "-fill", "#E0C020", "-draw",
+                        "rectangle 0,0 449,599", "BMP3:" + picture], check=True)
 
         def preview_and_save():
-            open_appearance(desk, program)
-            desk.click(APPEARANCE_ORIGIN[0] + 16 + 44, APPEARANCE_ORIGIN[1] + 264 + 25)   # 预览
-            dialog = desk.wait_window("设置背景图片", 15)
-            time.sleep(1.0)
-            x, y, w, h = desk.geometry(dialog)
-            desk.move(x + w // 2, y + h // 2)
-            desk.type(windows_path(picture))
-            desk.key("Return", pause=1.5)
-            desk.shot("preview")
-            desk.click(APPEARANCE_ORIGIN[0] + 128 + 44, APPEARANCE_ORIGIN[1] + 264 + 25)   # 保存
-            time.sleep(1.5)
-            image = desk.shot("picture-saved")
-            check(program.file("bj.jpg") == open(picture, "rb").read(), "bj.jpg is not the picture's bytes")
-            blue = lambda p: p[2] > 0xB0 and p[0] < 0x50
-            check(image.count(ORIGIN[0] + 840, ORIGIN[1] + 300, ORIGIN[0] + 860, ORIGIN[1] + 320, blue) > 100,
-                  "the main window does not show the picture")
-            program.stop()
+            try:
+                if not program.running():
+                    program.start()
+                open_appearance(desk, program)
+                desk.click(APPEARANCE_ORIGIN[0] + 16 + 44, APPEARANCE_ORIGIN[1] + 264 + 25)   # 预览
+                try:
+                    dialog = desk.wait_window("设置背景图片", 45)
+                except Failure:
+                    desk.shot("no-file-dialog")
+                    raise
+                time.sleep(1.0)
+                x, y, w, h = desk.geometry(dialog)
+                desk.move(x + w // 2, y + h // 2)
+                desk.type(windows_path(picture))
+                desk.key("Return", pause=0.5)
+                desk.wait_no_window("设置背景图片", 20)
+                time.sleep(1.0)
+                image = desk.shot("preview")
+                # The picture box at 16, 48 (200 x 200) shows the picture scaled.
+                check(image.count(APPEARANCE_ORIGIN[0] + 30, APPEARANCE_ORIGIN[1] + 100, APPEARANCE_ORIGIN[0] + 60,
+                                  APPEARANCE_ORIGIN[1] + 130, lambda p: p[0] > p[2] + 60) > 500,
+                      "the picture box does not show the picture")
+                desk.click(APPEARANCE_ORIGIN[0] + 128 + 44, APPEARANCE_ORIGIN[1] + 264 + 25)   # 保存
+                time.sleep(1.5)
+                image = desk.shot("picture-saved")
+                check(program.file("bj.jpg") == open(picture, "rb").read(), "bj.jpg is not the picture's bytes")
+                blue = lambda p: p[2] > p[0] + 60
+                yellow = lambda p: p[0] > p[2] + 60
+                # The appearance window (over the main window's top left) and
+                # the main window to its right both show the picture.
+                check(image.count(APPEARANCE_ORIGIN[0] + 100, APPEARANCE_ORIGIN[1] + 230, APPEARANCE_ORIGIN[0] + 120,
+                                  APPEARANCE_ORIGIN[1] + 250, yellow) > 300, "the appearance window does not show it")
+                check(image.count(ORIGIN[0] + 840, ORIGIN[1] + 300, ORIGIN[0] + 860, ORIGIN[1] + 320, blue) > 300,
+                      "the main window does not show the picture")
+            finally:
+                program.stop()
         results.run("preview and save a picture", preview_and_save)
 
         def readonly_folder():
