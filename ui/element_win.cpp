@@ -4,6 +4,7 @@
 
 #include "ui/host.h"
 
+#include <atomic>
 #include <mutex>
 #include <unordered_map>
 
@@ -47,6 +48,24 @@ HandleTable& Table() {
 }
 
 }  // namespace
+
+namespace {
+std::atomic<int> outstandingBlocks{0};
+}  // namespace
+
+void* ElementMessage::operator new(size_t size) {
+    void* block = ::operator new(size);
+    ++outstandingBlocks;
+    return block;
+}
+
+void ElementMessage::operator delete(void* block) noexcept {
+    if (!block) return;
+    --outstandingBlocks;
+    ::operator delete(block);
+}
+
+int ElementMessage::Outstanding() { return outstandingBlocks.load(); }
 
 UiElement* UiElement::FromHandle(ElementHandle handle) {
     return handle ? Table().Find(handle) : nullptr;
