@@ -235,6 +235,7 @@ protected:
     std::optional<LRESULT> OnPaintMessage(UINT message, WPARAM wParam, LPARAM lParam);
     std::optional<LRESULT> OnLibraryMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void FlushQueue();
+    void FocusNextInTabOrder();
     // Element tree of the top-level elements.
     UiElement* firstTop_ = nullptr;
     UiElement* lastTop_ = nullptr;

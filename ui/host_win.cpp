@@ -121,6 +121,19 @@ private:
     bool hot_ = false;
 };
 
+// The blocks posted to a window for later (element messages, redraw
+// rectangles) are the window's to free; those still queued when it goes
+// would be dropped with its queue, so they are taken out and freed here.
+void DrainDeferredMessages(HWND window) {
+    MSG msg;
+    while (PeekMessageW(&msg, window, UIM_ELEMENTMESSAGE, UIM_ELEMENTMESSAGE, PM_REMOVE | PM_QS_POSTMESSAGE)) {
+        delete reinterpret_cast<ElementMessage*>(msg.lParam);
+    }
+    while (PeekMessageW(&msg, window, UIM_INVALIDATE, UIM_INVALIDATE, PM_REMOVE | PM_QS_POSTMESSAGE)) {
+        if (msg.wParam == 1) delete reinterpret_cast<UiRect*>(msg.lParam);
+    }
+}
+
 }  // namespace
 
 HWND CreateHostWindow(HWND parent, const Text& title, std::optional<int> x, std::optional<int> y,
@@ -393,6 +406,7 @@ std::optional<LRESULT> UiHost::OnLifecycleMessage(UINT message, WPARAM wParam, L
     case WM_DESTROY: {
         WNDPROC old = oldWindowProc_;
         Detach();
+        DrainDeferredMessages(window);
         return old ? CallWindowProcW(old, window, message, wParam, lParam)
                    : DefWindowProcW(window, message, wParam, lParam);
     }
@@ -826,19 +840,7 @@ bool UiHost::OnResizeZone(UINT message, int x, int y) {
 void UiHost::OnKeyDown(WPARAM wParam, LPARAM lParam) {
     if (focused_ && UiElement::DeliverTo(focused_, WM_KEYDOWN, wParam, lParam) != kNotHandled) return;
     if (wParam == VK_TAB) {
-        UiElement* start = UiElement::FromHandle(focused_);
-        if (!start) start = firstTop_;
-        if (!start) return;
-        while (start->parent_) start = start->parent_;
-        UiElement* e = start;
-        for (;;) {
-            e = e->nextSibling_ ? e->nextSibling_ : firstTop_;
-            if (e == start) break;   // one full round without a candidate
-            if (e->visible_ && e->focusable_ && !e->disabled_ && e->kind_ != 1) {
-                SetFocus(e->handle_);
-                break;
-            }
-        }
+        FocusNextInTabOrder();
         return;
     }
     if (wParam == VK_RETURN || wParam == VK_SPACE) {
@@ -848,6 +850,46 @@ void UiHost::OnKeyDown(WPARAM wParam, LPARAM lParam) {
             UiElement::DeliverTo(h, UIM_CLICK, 0, 0);
             Raise(HostEvent::Click, h, 0, 0);
         }
+    }
+}
+
+void UiHost::FocusNextInTabOrder() {
+    // Drawing order: an element, then its children, then its next sibling.
+    auto next = [](UiElement* e) -> UiElement* {
+        if (e->firstChild_) return e->firstChild_;
+        for (; e; e = e->parent_) {
+            if (e->nextSibling_) return e->nextSibling_;
+        }
+        return nullptr;
+    };
+    // Only what the user can see and click takes the focus: not inside a
+    // hidden or disabled element, and never a caption button.
+    auto eligible = [](UiElement* e) {
+        if (!e->focusable_ || e->kind_ == UiCaptionButton::kElementKind) return false;
+        for (UiElement* a = e; a; a = a->parent_) {
+            if (!a->visible_ || a->disabled_) return false;
+        }
+        return true;
+    };
+    UiElement* start = UiElement::FromHandle(focused_);
+    if (start && start->host_ != this) start = nullptr;
+    // From the element after the focused one, or with no focus from the
+    // first element; one round at most, wrapping after the last.
+    UiElement* e = start ? next(start) : firstTop_;
+    bool wrapped = false;
+    for (;;) {
+        if (!e) {
+            if (wrapped || !start) return;
+            wrapped = true;
+            e = firstTop_;
+            if (!e) return;
+        }
+        if (e == start) return;
+        if (eligible(e)) {
+            SetFocus(e->handle_);
+            return;
+        }
+        e = next(e);
     }
 }
 
