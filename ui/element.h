@@ -61,6 +61,11 @@ struct ElementMessage {
     UINT message;
     WPARAM wParam;
     LPARAM lParam;
+    // Blocks are counted from allocation to release, so that one lost on
+    // the way (a window gone before delivery) shows.
+    static void* operator new(size_t size);
+    static void operator delete(void* block) noexcept;
+    static int Outstanding();
 };
 
 struct PaintContext {

@@ -222,9 +222,9 @@ void UiPicture::Paint() {
     if (image_) {
         if (frameCount_ > 1) SelectImageFrame(image_, currentFrame_ - 1);
         float iw = static_cast<float>(image_->GetWidth()), ih = static_cast<float>(image_->GetHeight());
-        if (sizeMode_ == 1) {
+        if (sizeMode_ == kPictureNatural) {
             g.DrawImage(image_, 0.0f, 0.0f, iw, ih);
-        } else if (sizeMode_ == 3 && sourceRect_.w > 0 && sourceRect_.h > 0) {
+        } else if (sizeMode_ == kPictureSourceRect && sourceRect_.w > 0 && sourceRect_.h > 0) {
             g.DrawImage(image_, Gdiplus::RectF(0, 0, ctx.rect.w, ctx.rect.h), sourceRect_.x, sourceRect_.y,
                         sourceRect_.w, sourceRect_.h, Gdiplus::UnitPixel);
         } else {

@@ -106,18 +106,38 @@ Gdiplus::Bitmap* OptionGlyphStrip() {
 bool BackgroundIsDark(UiElement* e) {
     UiHost* host = e ? e->Host() : nullptr;
     if (!host) return false;
-    auto* picture = host->BackgroundPicture();
+    Gdiplus::Image* picture = host->BackgroundPicture();
     if (!picture) return IsDark(host->ThemeColour());
+    // Pictures decoded from a stream are plain images, not bitmaps: their
+    // pixels are read by drawing each sample into a one-pixel bitmap.
     auto* bitmap = dynamic_cast<Gdiplus::Bitmap*>(picture);
+    std::unique_ptr<Gdiplus::Bitmap> sample;
+    std::unique_ptr<Gdiplus::Graphics> sg;
+    if (!bitmap) {
+        sample = std::make_unique<Gdiplus::Bitmap>(1, 1, PixelFormat32bppARGB);
+        sg = std::make_unique<Gdiplus::Graphics>(sample.get());
+        sg->SetCompositingMode(Gdiplus::CompositingModeSourceCopy);
+        sg->SetInterpolationMode(Gdiplus::InterpolationModeNearestNeighbor);
+        sg->SetPixelOffsetMode(Gdiplus::PixelOffsetModeHalf);
+    }
+    auto read = [&](int x, int y, Gdiplus::Color& c) {
+        if (bitmap) return bitmap->GetPixel(x, y, &c) == Gdiplus::Ok;
+        if (sg->DrawImage(picture, Gdiplus::Rect(0, 0, 1, 1), x, y, 1, 1, Gdiplus::UnitPixel) != Gdiplus::Ok) {
+            return false;
+        }
+        sg->Flush(Gdiplus::FlushIntentionSync);
+        return sample->GetPixel(0, 0, &c) == Gdiplus::Ok;
+    };
     UiRect r = e->Rect();
+    const int pw = ImageWidth(picture), ph = ImageHeight(picture);
     int dark = 0;
     const float f[3] = {0.2f, 0.5f, 0.8f};
     for (float fy : f) {
         for (float fx : f) {
             int x = static_cast<int>(r.x + r.w * fx), y = static_cast<int>(r.y + r.h * fy);
-            if (!bitmap || x < 0 || y < 0 || x >= ImageWidth(picture) || y >= ImageHeight(picture)) continue;
+            if (x < 0 || y < 0 || x >= pw || y >= ph) continue;
             Gdiplus::Color c;
-            if (bitmap->GetPixel(x, y, &c) != Gdiplus::Ok) continue;
+            if (!read(x, y, c)) continue;
             Colour rgb = c.GetR() | (c.GetG() << 8) | (c.GetB() << 16);
             if (IsDark(rgb)) ++dark;
         }
@@ -166,31 +186,37 @@ ElementHandle UiTextElement::Create(UiParent parent, const UiRect& rect, const T
     return UiElement::Create(parent, rect, 2, co);
 }
 
+// The getters and setters below read and write the element's fields on the
+// window's thread only: a worker's call is carried there and waits for it.
 Text UiTextElement::Caption(std::optional<Text> set) {
-    if (set) {
-        std::wstring wide = GbkToWide(*set);
-        if (wide != caption_) {
-            RunOnHostThread([&] {
-                caption_ = wide;
+    Text result;
+    RunOnHostThread([&] {
+        if (set) {
+            std::wstring wide = GbkToWide(*set);
+            if (wide != caption_) {
+                caption_ = std::move(wide);
                 if (Handle()) {
                     ApplyCaption();
                     PaintState(state_);
                 }
-            });
+            }
         }
-    }
-    return WideToGbk(caption_);
+        result = WideToGbk(caption_);
+    });
+    return result;
 }
 
 Colour UiTextElement::TextColour(std::optional<Colour> set, std::optional<int> alpha) {
-    if (set || alpha) {
-        RunOnHostThread([&] {
+    Colour result = 0;
+    RunOnHostThread([&] {
+        if (set || alpha) {
             if (set) textColour_ = *set;
             if (alpha) textAlpha_ = *alpha;
             if (Handle()) PaintState(state_);
-        });
-    }
-    return textColour_;
+        }
+        result = textColour_;
+    });
+    return result;
 }
 
 void UiTextElement::ApplyCaption() {
@@ -325,14 +351,15 @@ void UiTextElement::PaintState(int state) {
 // ---- UiOption --------------------------------------------------------------------
 
 bool UiOption::Checked(std::optional<bool> set) {
-    if (set && *set != checked_) {
-        bool v = *set;
-        RunOnHostThread([&] {
-            checked_ = v;
+    bool result = false;
+    RunOnHostThread([&] {
+        if (set && *set != checked_) {
+            checked_ = *set;
             if (Handle()) PaintState(state_);
-        });
-    }
-    return checked_;
+        }
+        result = checked_;
+    });
+    return result;
 }
 
 LRESULT UiOption::ClassHook(UINT message, WPARAM, LPARAM) {
@@ -445,35 +472,38 @@ ElementHandle UiLabel::Create(UiParent parent, const UiRect& rect, const Text& c
 }
 
 Text UiLabel::Caption(std::optional<Text> set, bool animate, int transition, int steps, int interval) {
-    if (!set) return captionGbk_;
-    if (!animate && *set == captionGbk_) return captionGbk_;
-    Text value = *set;
+    Text result;
     RunOnHostThread([&] {
-        captionGbk_ = value;
-        caption_ = GbkToWide(value);
-        if (animate) {
-            fadeRequest_ = true;
-            fadeRequestSteps_ = steps > 0 ? steps : 5;
-            fadeRequestInterval_ = interval > 0 ? interval : 60;
-            Transition(transition);
+        if (set && (animate || *set != captionGbk_)) {
+            captionGbk_ = *set;
+            caption_ = GbkToWide(captionGbk_);
+            if (animate) {
+                fadeRequest_ = true;
+                fadeRequestSteps_ = steps > 0 ? steps : 5;
+                fadeRequestInterval_ = interval > 0 ? interval : 60;
+                Transition(transition);
+            }
+            if (Handle()) {
+                Layout();
+                Paint();
+            }
         }
-        if (Handle()) {
-            Layout();
-            Paint();
-        }
+        result = captionGbk_;
     });
-    return captionGbk_;
+    return result;
 }
 
 Colour UiLabel::TextColour(std::optional<Colour> set, std::optional<int> alpha) {
-    if (set || alpha) {
-        RunOnHostThread([&] {
+    Colour result = 0;
+    RunOnHostThread([&] {
+        if (set || alpha) {
             if (set) opt_.colour = *set;
             if (alpha) opt_.alpha = *alpha;
             if (Handle()) Paint();
-        });
-    }
-    return opt_.colour;
+        }
+        result = opt_.colour;
+    });
+    return result;
 }
 
 void UiLabel::Layout() {
