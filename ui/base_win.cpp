@@ -2,6 +2,7 @@
 // the shared drawing primitives. See base.h for the guarantees.
 #include "ui/base.h"
 
+#include "ui/menu.h"
 #include "ui/resources/art.h"
 
 #include <cmath>
@@ -111,6 +112,7 @@ void UiStart() {
     lib.defaultCursor = LoadCursorW(nullptr, IDC_ARROW);
     lib.skinImage = LoadSkinStrip();
     RegisterHostClass();
+    StartMenus();   // the popup class and the edit boxes' shared context menu
 }
 
 bool RegisterHostClass(std::optional<std::wstring> className, std::optional<UINT> style,
