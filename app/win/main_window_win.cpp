@@ -34,19 +34,6 @@ ui::UiRect Union(const ui::UiRect& a, const ui::UiRect& b) {
 
 }  // namespace
 
-ElementHandle CaptionButtonOfKind(const ui::UiHost& host, int kind) {
-    // The host makes its caption buttons in the order of their kind bits,
-    // close (4) first, for every kind bit set in its style flags.
-    std::vector<ElementHandle> buttons = host.CaptionButtons();
-    size_t index = 0;
-    for (int k = 4; k <= 256; k <<= 1) {
-        if (!(host.StyleFlags() & k)) continue;
-        if (k == kind) return index < buttons.size() ? buttons[index] : 0;
-        ++index;
-    }
-    return 0;
-}
-
 MainWindow::MainWindow() = default;
 MainWindow::~MainWindow() {
     if (host_ && host_->Window()) {
@@ -107,13 +94,14 @@ ElementHandle MainWindow::OptionHandle(int option) const {
 }
 
 ElementHandle MainWindow::AppearanceButton() const {
-    return host_ ? CaptionButtonOfKind(*host_, kAppearanceButtonKind) : 0;
+    return host_ ? host_->CaptionButton(ui::CaptionButtonKind::Appearance) : 0;
 }
 
 Click MainWindow::ClickFor(ElementHandle element, int elementCode) const {
     if (!element) return {};
     if (element == search_.Handle()) return {ClickTarget::SearchButton};
-    if (elementCode == 1 && element == AppearanceButton()) return {ClickTarget::AppearanceButton};
+    if (elementCode == 1 && host_ && host_->CaptionButtonKindOf(element) == ui::CaptionButtonKind::Appearance)
+        return {ClickTarget::AppearanceButton};
     if (element == keyword_.Handle()) return {ClickTarget::KeywordBox};
     if (element == previous_.Handle()) return {ClickTarget::PreviousButton};
     if (element == next_.Handle()) return {ClickTarget::NextButton};

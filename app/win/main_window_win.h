@@ -30,8 +30,6 @@ inline constexpr int kMainWidth = 869;
 inline constexpr int kMainHeight = 550;
 inline constexpr int kMainLeft = 50;
 inline constexpr int kMainTop = 50;
-// The caption button that opens the appearance window.
-inline constexpr int kAppearanceButtonKind = 64;
 inline constexpr int kMainStyleFlags = 87;   // icon, title, close, minimise, kind 64
 
 // "搜索已停止！": the operation label after Esc stopped a search.
@@ -129,8 +127,5 @@ private:
     bool dirty_ = false;
     ui::UiRect dirtyRect_;
 };
-
-// The handle of the host's caption button of `kind` (0 when it has none).
-ElementHandle CaptionButtonOfKind(const ui::UiHost& host, int kind);
 
 }  // namespace sorvix::app
