@@ -53,6 +53,9 @@ enum : UINT {
 };
 
 constexpr LRESULT kNotHandled = -1;
+// Elements of this kind code draw nothing of their own: a 1 x 1 back buffer,
+// never remade when they are resized.
+constexpr int kUnbufferedKind = 21;
 constexpr WPARAM kDoubleClickMarker = 10086;
 
 // The block carried by UIM_ELEMENTMESSAGE. Pointer-wide fields, so a message

@@ -134,8 +134,8 @@ ElementHandle UiElement::Create(UiParent parent, const UiRect& rect, int kind,
 
 void UiElement::MakeBackBuffer() {
     graphics_.reset();
-    int w = kind_ == 21 ? 1 : static_cast<int>(rect_.w + 0.5f);
-    int h = kind_ == 21 ? 1 : static_cast<int>(rect_.h + 0.5f);
+    int w = kind_ == kUnbufferedKind ? 1 : static_cast<int>(rect_.w + 0.5f);
+    int h = kind_ == kUnbufferedKind ? 1 : static_cast<int>(rect_.h + 0.5f);
     backBuffer_ = std::make_unique<Gdiplus::Bitmap>(w > 0 ? w : 1, h > 0 ? h : 1,
                                                     PixelFormat32bppARGB);
     graphics_.reset(Gdiplus::Graphics::FromImage(backBuffer_.get()));
@@ -325,7 +325,7 @@ void UiElement::Move(std::optional<float> left, std::optional<float> top,
         bool resized = !CoordEqual(n.w, rect_.w) || !CoordEqual(n.h, rect_.h);
         rect_ = n;
         ShiftDescendants(n.x - oldRect_.x, n.y - oldRect_.y);
-        if (resized && kind_ != 21) {
+        if (resized && kind_ != kUnbufferedKind) {
             MakeBackBuffer();
             Deliver(UIM_SIZE, static_cast<WPARAM>(n.w), static_cast<LPARAM>(n.h));
             Deliver(WM_PAINT, 0, 0);

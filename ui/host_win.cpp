@@ -824,16 +824,24 @@ bool UiHost::OnResizeZone(UINT message, int x, int y) {
     zoneCursor_ = nullptr;
     if (!resizable_ || isPressed_ || IsZoomed(window_)) return false;
     int w = size_.cx, h = size_.cy;
-    int zone = 0;
-    if (y < 8) zone = x < 10 ? 4 : (w - x >= 10 ? 3 : 5);
-    else if (h - y < 10) zone = x < 10 ? 7 : (w - x >= 10 ? 6 : 8);
-    else if (x < 8) zone = 1;
-    else if (w - x < 10) zone = 2;
-    if (!zone) return false;
+    // The zone numbers are what SC_SIZE adds for each edge and corner.
+    enum Zone : int { kNone = 0, kLeft = 1, kRight = 2, kTop = 3, kTopLeft = 4, kTopRight = 5,
+                      kBottom = 6, kBottomLeft = 7, kBottomRight = 8 };
+    Zone zone = kNone;
+    if (y < kResizeBandNear) {
+        zone = x < kResizeCorner ? kTopLeft : (w - x >= kResizeCorner ? kTop : kTopRight);
+    } else if (h - y < kResizeBandFar) {
+        zone = x < kResizeCorner ? kBottomLeft : (w - x >= kResizeCorner ? kBottom : kBottomRight);
+    } else if (x < kResizeBandNear) {
+        zone = kLeft;
+    } else if (w - x < kResizeBandFar) {
+        zone = kRight;
+    }
+    if (zone == kNone) return false;
     LPCWSTR id = IDC_SIZEWE;
-    if (zone == 4 || zone == 8) id = IDC_SIZENWSE;
-    else if (zone == 5 || zone == 7) id = IDC_SIZENESW;
-    else if (zone == 3 || zone == 6) id = IDC_SIZENS;
+    if (zone == kTopLeft || zone == kBottomRight) id = IDC_SIZENWSE;
+    else if (zone == kTopRight || zone == kBottomLeft) id = IDC_SIZENESW;
+    else if (zone == kTop || zone == kBottom) id = IDC_SIZENS;
     zoneCursor_ = LoadCursorW(nullptr, id);
     ::SetCursor(zoneCursor_);
     if (hovered_) {

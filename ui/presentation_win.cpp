@@ -80,6 +80,15 @@ constexpr int kSoftEdgeAlpha = 50;     // innermost outline of the soft edge
 // The background cross-fade: five steps of 51 levels, 50 ms apart.
 constexpr int kBackgroundFadeStep = 51;
 constexpr UINT kBackgroundFadePeriod = 50;
+// Show animations: ten frames, alpha rising by 25 a frame; the growing kind
+// starts nine tenths of the size. Close animations: fifteen frames, alpha
+// falling by 17 (the zooming kind: twenty frames, by 12); the shrinking
+// kind ends a tenth smaller, and its last three pauses are 1 ms.
+constexpr int kShowFrames = 10, kShowAlphaStep = 25;
+constexpr int kCloseFrames = 15, kCloseAlphaStep = 17, kCloseQuickFrom = 13;
+constexpr int kZoomFrames = 20, kZoomAlphaStep = 12;
+constexpr double kScaleShare = 0.1, kZoomGrowth = 0.0005;
+constexpr DWORD kFramePause = 10, kQuickPause = 1;
 
 }  // namespace
 
@@ -512,16 +521,16 @@ void UiHost::PlayShowAnimation(int effect, int duration) {
     DrawAnimationFrame(0, 0, 0);
     ShowWindow(window_, SW_SHOWNORMAL);
     ApplyBlurBehind(false);
-    int pause = std::max(0, duration / 10);
-    for (int k = 1; k <= 10 && window_; ++k) {
-        int alpha = 25 * (k - 1);
+    int pause = std::max(0, duration / kShowFrames);
+    for (int k = 1; k <= kShowFrames && window_; ++k) {
+        int alpha = kShowAlphaStep * (k - 1);
         if (effect == kEffectScaleFade) {
-            int ix = static_cast<int>((10 - k) * size_.cx * 0.1 / 10);
-            int iy = static_cast<int>((10 - k) * size_.cy * 0.1 / 10);
+            int ix = static_cast<int>((kShowFrames - k) * size_.cx * kScaleShare / kShowFrames);
+            int iy = static_cast<int>((kShowFrames - k) * size_.cy * kScaleShare / kShowFrames);
             DrawAnimationFrame(ix, iy, alpha);
-            Sleep(static_cast<DWORD>(std::min(pause, 10)));
+            Sleep(std::min(static_cast<DWORD>(pause), kFramePause));
         } else {
-            // Kind 1 and the kinds left open fade in at full size.
+            // kEffectFade and the kinds left open fade in at full size.
             DrawAnimationFrame(0, 0, alpha);
             Sleep(static_cast<DWORD>(pause));
         }
@@ -541,29 +550,29 @@ void UiHost::PlayCloseAnimation() {
     closingFrames_ = 0;
     const int w = size_.cx, h = size_.cy;
     if (closeEffect_ == kEffectScaleFade) {
-        for (int i = 1; i <= 15 && window_; ++i) {
-            int ix = static_cast<int>((i - 1) * w * 0.1 / 15);
-            int iy = static_cast<int>((i - 1) * h * 0.1 / 15);
-            DrawAnimationFrame(ix, iy, 255 - 17 * (i - 1));
+        for (int i = 1; i <= kCloseFrames && window_; ++i) {
+            int ix = static_cast<int>((i - 1) * w * kScaleShare / kCloseFrames);
+            int iy = static_cast<int>((i - 1) * h * kScaleShare / kCloseFrames);
+            DrawAnimationFrame(ix, iy, 255 - kCloseAlphaStep * (i - 1));
             ++closingFrames_;
-            Sleep(i >= 13 ? 1 : 10);
+            Sleep(i >= kCloseQuickFrom ? kQuickPause : kFramePause);
             PumpMessages();
         }
     } else if (closeEffect_ == kEffectZoomFade) {
-        for (int j = 1; j <= 20 && window_; ++j) {
+        for (int j = 1; j <= kZoomFrames && window_; ++j) {
             // Grows by a step that widens with j, so the picture swells away.
-            int ix = -static_cast<int>(j * j * w * 0.0005);
-            int iy = -static_cast<int>(j * j * h * 0.0005);
-            DrawAnimationFrame(ix, iy, std::max(0, 255 - 12 * j));
+            int ix = -static_cast<int>(j * j * w * kZoomGrowth);
+            int iy = -static_cast<int>(j * j * h * kZoomGrowth);
+            DrawAnimationFrame(ix, iy, std::max(0, 255 - kZoomAlphaStep * j));
             ++closingFrames_;
-            Sleep(10);
+            Sleep(kFramePause);
             PumpMessages();
         }
     } else {
-        for (int k = 1; k <= 15 && window_; ++k) {
-            DrawAnimationFrame(0, 0, 255 - 17 * k);
+        for (int k = 1; k <= kCloseFrames && window_; ++k) {
+            DrawAnimationFrame(0, 0, 255 - kCloseAlphaStep * k);
             ++closingFrames_;
-            Sleep(10);
+            Sleep(kFramePause);
             PumpMessages();
         }
     }
