@@ -36,8 +36,8 @@ constexpr int kTextGrowWidth = 10;               // room added to a measured tex
 constexpr int kTextGrowHeight = 5;               // ... and height
 constexpr int kShortTextHeight = 30;             // below this, the text moves down
 constexpr int kShortTextNudge = 4;
-constexpr int kIconLeft = 30;
-constexpr int kIconTop = 40;
+constexpr int kIconX = 30;
+constexpr int kIconY = 40;
 
 // Buttons: position i (1 = rightmost) sits at width - kButtonPitch * i - gap.
 constexpr int kButtonWidth = 70;
@@ -269,7 +269,7 @@ int UiMessageBox(HWND owner, const Text& text, const MessageBoxOptions& o) {
                                 static_cast<float>(kBottomBandHeight)));
         if (hasIcon) {
             DrawCell(g, icons.get(), iconCell,
-                     Gdiplus::RectF(kIconLeft, kIconTop, static_cast<float>(art::kMessageBoxIconSize),
+                     Gdiplus::RectF(kIconX, kIconY, static_cast<float>(art::kMessageBoxIconSize),
                                     static_cast<float>(art::kMessageBoxIconSize)));
         }
     });
