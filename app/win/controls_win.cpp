@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "ui/edit.h"
+#include "ui/msgbox.h"
 
 namespace sorvix::app {
 
@@ -90,13 +91,27 @@ ElementHandle ResultTableControl::Handle() const { return impl_->label.Handle();
 ui::UiElement* ResultTableControl::Element() { return &impl_->label; }
 
 // ---- Message box -----------------------------------------------------------------------
-// Stand-in until the library's box is in: the platform's box in its W form.
-int ShowLibraryBox(HWND owner, const Text& text, const Text& title, int icon, const std::vector<Text>&,
+
+int ShowLibraryBox(HWND owner, const Text& text, const Text& title, int icon, const std::vector<Text>& captions,
                    const std::function<bool(HWND)>& appear) {
-    if (appear && !appear(nullptr)) return 0;
-    UINT style = MB_OK | (icon == 16 ? MB_ICONERROR : MB_ICONQUESTION);
-    int r = MessageBoxW(owner, ui::GbkToWide(text).c_str(), ui::GbkToWide(title).c_str(), style);
-    return r == IDOK ? 1 : 0;
+    ui::MessageBoxOptions o;
+    o.title = title;
+    o.icon = icon;
+    o.buttonSet = 0;
+    o.captions.assign(captions.rbegin(), captions.rend());   // the library takes them rightmost first
+    o.closeEffect = 7;
+    bool refused = false;
+    if (appear) {
+        o.onCreated = [&](HWND box, int, int) {
+            if (!appear(box)) {
+                refused = true;
+                PostMessageW(box, WM_CLOSE, 0, 0);
+            }
+        };
+    }
+    const int code = ui::UiMessageBox(owner, text, o);
+    if (refused || code == ui::kBoxCancel) return 0;
+    return 1;
 }
 
 }  // namespace sorvix::app
