@@ -83,6 +83,7 @@ Bytes HttpClient::Request(const Text& url, int method, const Text& bodyText, Tex
     Bytes& body = bodyBytes ? *bodyBytes : localBody;
     Text& outResponse = responseHeaders ? *responseHeaders : localResponse;
 
+    lastHttpStatus_ = 0;
     const Clock::time_point deadline = DeadlineFrom(config_);
     const bool https = Lower(url.substr(0, 5)) == "https";
 
@@ -142,6 +143,7 @@ Bytes HttpClient::Request(const Text& url, int method, const Text& bodyText, Tex
     if (cookies) CookieJar::Merge(*cookies, outReturned);
     if (loc.empty()) loc = outResponse;
     lastStatus_ = status;
+    lastHttpStatus_ = StatusCodeOf(outResponse);
     return answer;
 } catch (const std::exception&) {
     // The call never raises: an allocation failing on the way (the size

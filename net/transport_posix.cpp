@@ -155,7 +155,7 @@ public:
           deadline_(deadline),
           params_(std::move(params)) {}
 
-    bool Send(const std::string& headers, const std::string& body) override {
+    NetStatus Send(const std::string& headers, const std::string& body) override {
         // The header block, in the platform's order.
         const bool secure = (params_.flags & kFlagSecure) != 0;
         std::vector<HeaderLine> lines;
@@ -188,7 +188,10 @@ public:
                 }
             }
         }
-        return !statusLine_.empty();
+        if (!statusLine_.empty()) return NetStatus::Ok;
+        return result_ == CURLE_COULDNT_CONNECT || result_ == CURLE_COULDNT_RESOLVE_HOST
+                   ? NetStatus::ConnectFailed
+                   : NetStatus::SendFailed;
     }
 
     ReadResult Read(char* buffer, std::size_t max) override {

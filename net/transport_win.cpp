@@ -154,16 +154,20 @@ class WinRequest final : public TransportRequest {
 public:
     WinRequest(HINTERNET request, Clock::time_point deadline) : watch_(request, deadline) {}
 
-    bool Send(const std::string& headers, const std::string& body) override {
+    NetStatus Send(const std::string& headers, const std::string& body) override {
         const bool sent = HttpSendRequestA(watch_.Use(), headers.empty() ? nullptr : headers.data(),
                                            static_cast<DWORD>(headers.size()),
                                            body.empty() ? nullptr : const_cast<char*>(body.data()),
                                            static_cast<DWORD>(body.size())) != FALSE;
+        const DWORD error = sent ? 0 : GetLastError();
         // Kept now: once the deadline has taken the handle, the answer's
         // head is still there for the caller, as with the other transport.
         rawHeaders_ = sent ? QueryText(watch_.Use(), HTTP_QUERY_RAW_HEADERS_CRLF, 5000) : std::nullopt;
         contentLength_ = sent ? QueryText(watch_.Use(), HTTP_QUERY_CONTENT_LENGTH, 32) : std::nullopt;
-        return sent;
+        if (sent) return NetStatus::Ok;
+        return error == ERROR_INTERNET_CANNOT_CONNECT || error == ERROR_INTERNET_NAME_NOT_RESOLVED
+                   ? NetStatus::ConnectFailed
+                   : NetStatus::SendFailed;
     }
 
     ReadResult Read(char* buffer, std::size_t max) override {

@@ -23,6 +23,7 @@
 #include "loopback_server.h"
 #include "net/fetch_page.h"
 #include "net/http_client.h"
+#include "net/request_chain.h"
 
 namespace sorvix {
 namespace {
@@ -326,6 +327,7 @@ TEST(HttpClientWire, TableOfCases) {
         EXPECT_EQ(got, c.body);
         EXPECT_EQ(client.lastStatus(), c.status) << NetStatusName(client.lastStatus());
         EXPECT_EQ(response, c.responseHeaders);
+        EXPECT_EQ(client.lastHttpStatus(), net_detail::StatusCodeOf(c.responseHeaders));
         EXPECT_EQ(location, c.location == "=" ? response : c.location);
         EXPECT_EQ(returned, c.returnedCookies);
         if (c.cookiesAfter) {
@@ -376,7 +378,7 @@ std::vector<FaultCase> FaultCases() {
     reset.fault = Fault::ResetMidBody;
     reset.resetAfter = 2000;
     return {
-        {"refused connection", {}, true, NetStatus::SendFailed},
+        {"refused connection", {}, true, NetStatus::ConnectFailed},
         {"accepted, never answered", never, false, NetStatus::SendFailed},
         {"slow drip", drip, false, NetStatus::TimedOut},
         {"head dripped slower than the deadline", dripHead, false, NetStatus::TimedOut, false, true,
@@ -460,11 +462,16 @@ TEST(FetchPageWire, PlainGetWithoutFragmentAndErrorBodies) {
     server.Route("/nolen", MakeResponse(200, "OK", {}, std::string(25000, 'q'), false));
     server.Route("/go", MakeResponse(301, "Moved", {"Location: /p"}, "moved"));
     NetStatus status;
-    EXPECT_EQ(fetchPage(server.Base() + "/p?x=1#section", ShortLimits(), &status), "page");
+    int httpStatus = -1;
+    EXPECT_EQ(fetchPage(server.Base() + "/p?x=1#section", ShortLimits(), &status, &httpStatus), "page");
     EXPECT_EQ(status, NetStatus::Ok);
-    EXPECT_EQ(fetchPage(server.Base() + "/missing"), "sorry");
+    EXPECT_EQ(httpStatus, 200);
+    EXPECT_EQ(fetchPage(server.Base() + "/missing", ShortLimits(), &status, &httpStatus), "sorry");
+    EXPECT_EQ(status, NetStatus::Ok);
+    EXPECT_EQ(httpStatus, 404) << "the error page comes back with its status";
     EXPECT_EQ(fetchPage(server.Base() + "/nolen"), std::string(25000, 'q'));
-    EXPECT_EQ(fetchPage(server.Base() + "/go"), "page");
+    EXPECT_EQ(fetchPage(server.Base() + "/go", ShortLimits(), &status, &httpStatus), "page");
+    EXPECT_EQ(httpStatus, 200) << "the status of the last hop";
     server.WaitIdle();
     auto seen = server.Requests();
     ASSERT_EQ(seen.size(), 5u);

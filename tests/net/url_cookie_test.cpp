@@ -394,5 +394,32 @@ TEST(FetchPageRequest, FailuresBeforeTheReadGiveEmptyBytes) {
     }
 }
 
+TEST(FailureReason, SaysWhyAnAnswerIsNoUse) {
+    struct {
+        NetStatus status;
+        int http;
+        bool empty;
+        const char* reason;
+    } cases[] = {
+        {NetStatus::Ok, 200, false, ""},
+        {NetStatus::Ok, 0, false, ""},
+        {NetStatus::Ok, 302, false, ""},
+        {NetStatus::Ok, 200, true, "empty answer (HTTP 200)"},
+        {NetStatus::Ok, 404, false, "HTTP 404"},
+        {NetStatus::Ok, 500, true, "HTTP 500"},
+        {NetStatus::ConnectFailed, 0, true, "connection refused"},
+        {NetStatus::SendFailed, 0, true, "no answer"},
+        {NetStatus::TimedOut, 0, true, "timed out"},
+        {NetStatus::TimedOut, 200, true, "timed out (HTTP 200)"},
+        {NetStatus::TooLarge, 200, true, "body too large (HTTP 200)"},
+        {NetStatus::ReadFailed, 200, false, "answer broke off (HTTP 200)"},
+        {NetStatus::RedirectLoop, 302, true, "redirect loop (HTTP 302)"},
+        {NetStatus::BadAddress, 0, true, "bad address"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(FailureReason(c.status, c.http, c.empty), c.reason) << NetStatusName(c.status) << " " << c.http;
+    }
+}
+
 }  // namespace
 }  // namespace sorvix
