@@ -229,18 +229,33 @@ std::vector<WireCase> Cases() {
         c.responseHeaders = Head("HTTP/1.1 302 Found", {"Location: /a"}, 5);
         cases.push_back(c);
     }
-    {
+    // After a POST: 302 and 303 continue as a GET without body, 307 and 308
+    // repeat the POST with its body.
+    struct {
+        int code;
+        const char* reason;
+        const char* name;
+    } postRedirects[] = {
+        {302, "Found", "POST redirected by 302 continues as GET without body"},
+        {303, "See Other", "POST redirected by 303 continues as GET without body"},
+        {307, "Temporary Redirect", "POST redirected by 307 is repeated with its body"},
+        {308, "Permanent Redirect", "POST redirected by 308 is repeated with its body"},
+    };
+    for (auto [code, reason, name] : postRedirects) {
         WireCase c;
-        c.name = "POST redirected by 302 continues as GET without body";
-        c.routes = {{"/pr", Answer(302, "Found", {"Location: /a"}, "moved")},
+        c.name = name;
+        c.routes = {{"/pr", Answer(code, reason, {"Location: /a"}, "moved")},
                     {"/a", Answer(200, "OK", {}, "hello")}};
         c.path = "/pr";
         c.method = 1;
         c.bodyText = "x=1";
-        c.seen = {{"POST", "/pr",
-                   Block({"Host: {host}", "Content-Length: 3", "User-Agent: {ua}", "Referer: {base}/pr"}),
-                   "x=1"},
-                  {"GET", "/a", Block({"Host: {host}", "User-Agent: {ua}", "Referer: {base}/pr"}), ""}};
+        auto post = Block({"Host: {host}", "Content-Length: 3", "User-Agent: {ua}", "Referer: {base}/pr"});
+        c.seen = {{"POST", "/pr", post, "x=1"}};
+        if (code == 302 || code == 303) {
+            c.seen.push_back({"GET", "/a", Block({"Host: {host}", "User-Agent: {ua}", "Referer: {base}/pr"}), ""});
+        } else {
+            c.seen.push_back({"POST", "/a", post, "x=1"});
+        }
         c.body = "hello";
         c.responseHeaders = okHead;
         cases.push_back(c);

@@ -153,6 +153,9 @@ TEST(HttpClientRequest, FlagsPortsAndAgentFollowTheAddressAndArguments) {
          0x80004010u, "low"},
         {"agent after others", "e.com", false, false, "X: 1\r\nUser-Agent: tail", 80,
          0x80004010u, "tail"},
+        {"empty agent, more lines follow", "e.com", false, false, "Referer: x\r\nUser-Agent:\r\nX: y", 80,
+         0x80004010u, ""},
+        {"empty agent last", "e.com", false, false, "X: 1\r\nUser-Agent:  ", 80, 0x80004010u, ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -374,6 +377,33 @@ TEST(FetchPageRequest, ChunkSizeFollowsContentLength) {
               script.body);
     EXPECT_EQ(fake.log->readSizes.front(), 10u);
     EXPECT_EQ(fake.log->readSizes.size(), 4u);  // three pieces and the end
+}
+
+// The size ceiling holds for a body without Content-Length too (WinInet
+// reads such a body as it comes; nothing below the reader limits it), for
+// both calls: a body of exactly the ceiling arrives, one byte more drops it.
+TEST(BodyCeiling, ABodyWithoutLengthStopsAtTheCeiling) {
+    NetConfig limits;
+    limits.maxBodyBytes = 3000;
+    for (std::size_t size : {std::size_t{3000}, std::size_t{3001}, std::size_t{50000}}) {
+        SCOPED_TRACE(size);
+        FakeScript script;
+        script.body = std::string(size, 'z');
+        const bool fits = size <= limits.maxBodyBytes;
+
+        auto fake = std::make_shared<FakeTransport>(script);
+        HttpClient client(limits, fake);
+        EXPECT_EQ(client.Request("e.com"), fits ? script.body : "");
+        EXPECT_EQ(client.lastStatus(), fits ? NetStatus::Ok : NetStatus::TooLarge);
+
+        FakeTransport pageFake(script);
+        auto session = pageFake.OpenSession({});
+        NetStatus status;
+        EXPECT_EQ(net_detail::FetchPageWith(session.get(), "http://h/", limits, status), fits ? script.body : "");
+        EXPECT_EQ(status, fits ? NetStatus::Ok : NetStatus::TooLarge);
+        // Reading stops at the ceiling, not at the end of the body.
+        EXPECT_LE(fake->log->readSizes.size(), 4u);
+    }
 }
 
 TEST(FetchPageRequest, FailuresBeforeTheReadGiveEmptyBytes) {
