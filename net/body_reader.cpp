@@ -1,6 +1,7 @@
 // See body_reader.h.
 #include "net/body_reader.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "net/gbk_text.h"
@@ -9,6 +10,21 @@ namespace sorvix::net_detail {
 
 Clock::time_point DeadlineFrom(const NetConfig& config) {
     return Clock::now() + std::chrono::milliseconds(config.overallDeadlineMs);
+}
+
+LowSpeedWatch::LowSpeedWatch(const NetConfig& config, Clock::time_point start, std::size_t total)
+    : window_(std::chrono::milliseconds(config.lowSpeedBytesPerSec > 0 ? std::max(0, config.lowSpeedWindowMs) : 0)),
+      needed_(static_cast<double>(config.lowSpeedBytesPerSec) * config.lowSpeedWindowMs / 1000.0),
+      windowStart_(start),
+      atWindowStart_(total) {}
+
+bool LowSpeedWatch::Fast(std::size_t total, Clock::time_point now) {
+    if (window_ <= Clock::duration::zero()) return true;
+    if (now - windowStart_ < window_) return true;
+    if (static_cast<double>(total - atWindowStart_) < needed_) return false;
+    windowStart_ = now;
+    atWindowStart_ = total;
+    return true;
 }
 
 NetStatus ReadBody(TransportRequest& request, std::size_t blockSize, const NetConfig& config,
@@ -20,8 +36,11 @@ NetStatus ReadBody(TransportRequest& request, std::size_t blockSize, const NetCo
         return NetStatus::TooLarge;
     }
     std::vector<char> block(blockSize);
+    const std::size_t before = body.size();
+    LowSpeedWatch speed(config, Clock::now());
     for (;;) {
-        if (Clock::now() >= deadline) return NetStatus::TimedOut;
+        const Clock::time_point now = Clock::now();
+        if (now >= deadline || !speed.Fast(body.size() - before, now)) return NetStatus::TimedOut;
         ReadResult r = request.Read(block.data(), block.size());
         if (r.status != NetStatus::Ok) return r.status;
         if (r.got == 0) break;

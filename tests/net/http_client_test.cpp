@@ -13,6 +13,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
+#include <functional>
 #include <optional>
 #include <thread>
 
@@ -468,6 +470,64 @@ TEST(FetchPageWire, FaultsEndWithinTheirTimeouts) {
         Bytes body = fetchPage(url, ShortLimits(), &status);
         return std::pair{body, status};
     });
+}
+
+// The low-speed rule ends a body that trickles in well inside the overall
+// deadline and the receive time-out, for both calls; a body just above the
+// rate arrives whole. Rule: 20 bytes/s over 400 ms windows (8 bytes in
+// each); a sleep between two dripped bytes takes 10 ms or more.
+TEST(LowSpeedWire, ATricklingBodyEndsAsTimedOutLongBeforeTheDeadline) {
+    NetConfig limits = ShortLimits();
+    limits.overallDeadlineMs = 20000;
+    limits.lowSpeedBytesPerSec = 20;
+    limits.lowSpeedWindowMs = 400;
+    struct {
+        const char* name;
+        int dripMs;         // one byte per dripMs
+        std::size_t bytes;
+        bool arrives;
+    } cases[] = {
+        {"10 bytes/s", 100, 60, false},  // 6 s of body
+        {"up to 100 bytes/s", 10, 60, true},
+    };
+    using Call = std::function<std::pair<Bytes, NetStatus>(const std::string&)>;
+    const std::pair<const char*, Call> calls[] = {
+        {"HttpClient", [&](const std::string& url) {
+             HttpClient client(limits);
+             Bytes body = client.Request(url);
+             return std::pair{body, client.lastStatus()};
+         }},
+        {"fetchPage", [&](const std::string& url) {
+             NetStatus status;
+             Bytes body = fetchPage(url, limits, &status);
+             return std::pair{body, status};
+         }},
+    };
+    for (const auto& c : cases) {
+        for (const auto& [callName, call] : calls) {
+            SCOPED_TRACE(std::string(c.name) + ", " + callName);
+            LoopbackServer server;
+            CannedResponse drip = MakeResponse(200, "OK", {}, std::string(c.bytes, 's'));
+            drip.fault = Fault::Drip;
+            drip.dripMs = c.dripMs;
+            server.Route("/s", drip);
+            auto start = std::chrono::steady_clock::now();
+            auto [body, status] = call(server.Base() + "/s");
+            auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                          std::chrono::steady_clock::now() - start).count();
+            std::printf("%s, %s: %lld ms\n", c.name, callName, static_cast<long long>(ms));
+            if (c.arrives) {
+                EXPECT_EQ(status, NetStatus::Ok) << NetStatusName(status);
+                EXPECT_EQ(body, std::string(c.bytes, 's'));
+            } else {
+                EXPECT_EQ(status, NetStatus::TimedOut) << NetStatusName(status);
+                EXPECT_EQ(body, "");
+                // The first window (plus the next byte and a busy machine),
+                // not the 8 s of the body or the 20 s deadline.
+                EXPECT_LT(ms, 3000);
+            }
+        }
+    }
 }
 
 TEST(FetchPageWire, PlainGetWithoutFragmentAndErrorBodies) {
