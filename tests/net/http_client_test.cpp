@@ -416,6 +416,7 @@ void RunFaults(Call call) {
         auto [body, status] = call(url);
         auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
                       std::chrono::steady_clock::now() - start).count();
+        std::printf("%s: %lld ms, %s\n", f.name, static_cast<long long>(ms), NetStatusName(status));
         // Deadline 2.5 s plus slack for a busy machine; a hang would take the
         // drip's 18 s or for ever.
         EXPECT_LT(ms, f.overrunsUnderWine && UnderWine() ? 15000 : 5000);
