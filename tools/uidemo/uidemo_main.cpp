@@ -8,10 +8,12 @@
 //   uidemo.exe --screenshot F.bmp   composes, writes the host's own composed
 //                                   buffer (over a grey desk) as a 24-bit BMP
 //                                   and exits; exit code 0 on success
+//   uidemo.exe --scene NAME [...]   one control's scene instead (demo.h)
 #include "ui/host.h"
 #include "ui/picture.h"
 #include "ui/resources/art.h"
 #include "ui/text_elements.h"
+#include "tools/uidemo/demo.h"
 
 #include <cstdio>
 #include <cstring>
@@ -20,28 +22,10 @@
 #include <vector>
 
 using namespace sorvix::ui;
+using uidemo::PumpFor;
+using uidemo::U8;
 
 namespace {
-
-// Texts are written here in UTF-8 and turned into GBK at this one place.
-Text U8(const char* utf8) {
-    int n = MultiByteToWideChar(CP_UTF8, 0, utf8, -1, nullptr, 0);
-    std::wstring w(static_cast<size_t>(n > 0 ? n - 1 : 0), L'\0');
-    if (n > 1) MultiByteToWideChar(CP_UTF8, 0, utf8, -1, w.data(), n);
-    return WideToGbk(w);
-}
-
-void PumpFor(DWORD ms) {
-    DWORD end = GetTickCount() + ms;
-    MSG msg;
-    do {
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        Sleep(5);
-    } while (static_cast<LONG>(end - GetTickCount()) > 0);
-}
 
 // A small animated GIF of our own: four 8 x 8 frames, each a solid colour.
 std::string DemoGif() {
@@ -85,49 +69,23 @@ std::string DemoGif() {
     return g;
 }
 
-bool WriteScreenshot(const UiHost& host, const char* path) {
-    SIZE size = host.Size();
-    const uint32_t* bits = host.Bits();
-    if (!bits) return false;
-    int stride = (size.cx * 3 + 3) & ~3;
-    std::vector<unsigned char> pixels(static_cast<size_t>(stride) * size.cy, 0);
-    const unsigned desk = 0x80;   // premultiplied over a grey desk
-    for (int y = 0; y < size.cy; ++y) {
-        unsigned char* row = &pixels[static_cast<size_t>(size.cy - 1 - y) * stride];   // bottom-up
-        for (int x = 0; x < size.cx; ++x) {
-            uint32_t p = bits[static_cast<size_t>(y) * size.cx + x];
-            unsigned a = p >> 24;
-            for (int c = 0; c < 3; ++c) {
-                unsigned v = (p >> (8 * c)) & 0xFF;
-                row[x * 3 + c] = static_cast<unsigned char>(std::min(255u, v + desk * (255 - a) / 255));
-            }
-        }
-    }
-    BITMAPFILEHEADER fh{};
-    BITMAPINFOHEADER ih{};
-    ih.biSize = sizeof(ih);
-    ih.biWidth = size.cx;
-    ih.biHeight = size.cy;
-    ih.biPlanes = 1;
-    ih.biBitCount = 24;
-    ih.biCompression = BI_RGB;
-    ih.biSizeImage = static_cast<DWORD>(pixels.size());
-    fh.bfType = 0x4D42;
-    fh.bfOffBits = sizeof(fh) + sizeof(ih);
-    fh.bfSize = fh.bfOffBits + ih.biSizeImage;
-    FILE* f = std::fopen(path, "wb");
-    if (!f) return false;
-    bool ok = std::fwrite(&fh, sizeof(fh), 1, f) == 1 && std::fwrite(&ih, sizeof(ih), 1, f) == 1 &&
-              std::fwrite(pixels.data(), pixels.size(), 1, f) == 1;
-    return std::fclose(f) == 0 && ok;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
     const char* screenshot = nullptr;
+    const char* sceneName = nullptr;
     for (int i = 1; i + 1 < argc; ++i) {
         if (std::strcmp(argv[i], "--screenshot") == 0) screenshot = argv[i + 1];
+        if (std::strcmp(argv[i], "--scene") == 0) sceneName = argv[i + 1];
+    }
+    uidemo::SceneFn scene = nullptr;
+    if (sceneName) {
+        for (const auto& entry : uidemo::Scenes())
+            if (std::strcmp(entry.name, sceneName) == 0) scene = entry.run;
+        if (!scene) {
+            std::fprintf(stderr, "no scene named %s\n", sceneName);
+            return 2;
+        }
     }
     UiStart();
     HWND window = CreateHostWindow(nullptr, U8("Sorvix神器V1.0 — Kelvane 演示"), {}, {}, 869, 550);
@@ -148,6 +106,23 @@ int main(int argc, char** argv) {
     options.styleFlags = 1 | 2 | 4 | 8 | 16 | 64;
     host.Attach(window, options);
     host.SetCloseEffect(7);
+
+    if (scene) {
+        host.Show(7, 200);
+        uidemo::SceneArgs args{window, host, screenshot};
+        int code = scene(args);
+        if (screenshot) {
+            std::printf("scene %s: exit %d\n", sceneName, code);
+            if (IsWindow(window)) DestroyWindow(window);
+            return code;
+        }
+        MSG msg;
+        while (IsWindow(window) && GetMessageW(&msg, nullptr, 0, 0) > 0) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        return code;
+    }
 
     // Buttons in their five states.
     const char* stateNames[] = {"普通", "悬停", "按下", "焦点", "禁用"};
@@ -244,20 +219,14 @@ int main(int argc, char** argv) {
 
     if (screenshot) {
         host.Redraw();
-        bool ok = WriteScreenshot(host, screenshot);
+        bool ok = uidemo::WriteHostShot(host, screenshot);
         std::printf("%s %s\n", ok ? "wrote" : "failed to write", screenshot);
         // A blank or broken picture fails the run: the red label must show
         // red pixels and the caption title white ones.
-        auto count = [&](int x0, int y0, int x1, int y1, bool (*test)(uint32_t)) {
-            int n = 0;
-            for (int y = y0; y < y1; ++y)
-                for (int x = x0; x < x1; ++x) n += test(host.PixelAt(x, y));
-            return n;
-        };
-        int red = count(30, 200, 410, 226, [](uint32_t p) {
+        int red = uidemo::CountPixels(host, 30, 200, 410, 226, [](uint32_t p) {
             return ((p >> 16) & 0xFF) > 150 && ((p >> 8) & 0xFF) < 80 && (p & 0xFF) < 80;
         });
-        int white = count(33, 9, 300, 29, [](uint32_t p) {
+        int white = uidemo::CountPixels(host, 33, 9, 300, 29, [](uint32_t p) {
             return ((p >> 16) & 0xFF) > 200 && ((p >> 8) & 0xFF) > 200 && (p & 0xFF) > 200;
         });
         std::printf("red label pixels %d, white title pixels %d\n", red, white);
