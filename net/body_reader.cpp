@@ -27,14 +27,10 @@ bool LowSpeedWatch::Fast(std::size_t total, Clock::time_point now) {
     return true;
 }
 
-NetStatus ReadBody(TransportRequest& request, std::size_t blockSize, const NetConfig& config,
-                   Clock::time_point deadline, std::string& body) {
-    // An announced length over the ceiling is refused before any reading.
-    std::optional<std::string> length = request.ContentLength();
-    long long announced = length ? ParseDecimal(*length, static_cast<long long>(1) << 50) : -1;
-    if (announced >= 0 && static_cast<unsigned long long>(announced) > config.maxBodyBytes) {
-        return NetStatus::TooLarge;
-    }
+namespace {
+
+NetStatus ReadBlocks(TransportRequest& request, std::size_t blockSize, const NetConfig& config,
+                     Clock::time_point deadline, std::string& body) {
     std::vector<char> block(blockSize);
     const std::size_t before = body.size();
     LowSpeedWatch speed(config, Clock::now());
@@ -46,6 +42,28 @@ NetStatus ReadBody(TransportRequest& request, std::size_t blockSize, const NetCo
         if (r.got == 0) break;
         if (body.size() + r.got > config.maxBodyBytes) return NetStatus::TooLarge;
         body.append(block.data(), r.got);
+    }
+    return NetStatus::Ok;
+}
+
+}  // namespace
+
+NetStatus ReadBody(TransportRequest& request, std::size_t blockSize, const NetConfig& config,
+                   Clock::time_point deadline, std::string& body) {
+    // An announced length over the ceiling is refused before any reading.
+    std::optional<std::string> length = request.ContentLength();
+    long long announced = length ? ParseDecimal(*length, static_cast<long long>(1) << 50) : -1;
+    if (announced >= 0 && static_cast<unsigned long long>(announced) > config.maxBodyBytes) {
+        return NetStatus::TooLarge;
+    }
+    // Bytes are appended to `body` as they come: a known length is made room
+    // for once, so the body is never copied on the way.
+    if (body.empty() && request.TakeBody(body)) {
+        if (body.size() > config.maxBodyBytes) return NetStatus::TooLarge;
+    } else {
+        if (announced > 0) body.reserve(body.size() + static_cast<std::size_t>(announced));
+        NetStatus status = ReadBlocks(request, blockSize, config, deadline, body);
+        if (status != NetStatus::Ok) return status;
     }
     // A connection closed before the announced length looks like a normal end
     // to the platform's reader; only the length tells the two apart.

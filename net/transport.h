@@ -70,6 +70,14 @@ public:
     // Reads up to `max` body bytes. Returns as soon as some bytes are there,
     // so that the caller can check its deadline between reads.
     virtual ReadResult Read(char* buffer, std::size_t max) = 0;
+    // Hands the whole body over at once, without a copy, when the transport
+    // already holds all of it (the native one receives the answer inside
+    // Send) and nothing has been read yet; then Read has nothing left. False
+    // otherwise (also when the transfer failed: Read then says how).
+    virtual bool TakeBody(std::string& body) {
+        (void)body;
+        return false;
+    }
     // The raw header block of the final answer, lines joined by "\r\n" and
     // ending with an empty line; nullopt when there is none.
     virtual std::optional<std::string> RawHeaders() = 0;

@@ -210,6 +210,15 @@ public:
         return {0, NetStatus::ReadFailed};
     }
 
+    bool TakeBody(std::string& body) override {
+        if (readAt_ != 0 || tooLarge_ || tooSlow_ || result_ != CURLE_OK) return false;
+        body.swap(body_);
+        body_.clear();
+        body_.shrink_to_fit();
+        readAt_ = 0;
+        return true;
+    }
+
     std::optional<std::string> RawHeaders() override {
         if (statusLine_.empty()) return std::nullopt;
         std::string raw = statusLine_ + "\r\n";
@@ -370,6 +379,16 @@ private:
         if (me->body_.size() + n > me->config_.maxBodyBytes) {
             me->tooLarge_ = true;
             return 0;  // curl ends the transfer with a write error
+        }
+        if (me->body_.empty()) {
+            // Room for an announced length (within the ceiling) at once: a
+            // big body then never holds a grown copy beside the old one.
+            for (const HeaderLine& h : me->responseLines_) {
+                if (h.name != "content-length") continue;
+                long long length = ParseDecimal(Trim(h.line.substr(h.line.find(':') + 1)),
+                                                static_cast<long long>(me->config_.maxBodyBytes));
+                if (length > 0) me->body_.reserve(static_cast<std::size_t>(length));
+            }
         }
         me->body_.append(data, n);
         return n;
