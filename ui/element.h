@@ -53,6 +53,9 @@ enum : UINT {
 };
 
 constexpr LRESULT kNotHandled = -1;
+// Elements of this kind code draw nothing of their own: a 1 x 1 back buffer,
+// never remade when they are resized.
+constexpr int kUnbufferedKind = 21;
 constexpr WPARAM kDoubleClickMarker = 10086;
 
 // The block carried by UIM_ELEMENTMESSAGE. Pointer-wide fields, so a message
@@ -61,6 +64,11 @@ struct ElementMessage {
     UINT message;
     WPARAM wParam;
     LPARAM lParam;
+    // Blocks are counted from allocation to release, so that one lost on
+    // the way (a window gone before delivery) shows.
+    static void* operator new(size_t size);
+    static void operator delete(void* block) noexcept;
+    static int Outstanding();
 };
 
 struct PaintContext {
@@ -181,8 +189,20 @@ protected:
 
     bool BeginPaint(PaintContext& ctx, const UiRect* rect = nullptr, bool erase = true);
     void EndPaint(PaintContext& ctx);
-    // Runs fn on the host window's thread (directly when already there).
-    void RunOnHostThread(const std::function<void()>& fn);
+    // Runs fn on the host window's thread (directly when already there; from
+    // another thread the caller waits until the window's thread ran it).
+    template <class F>
+    void RunOnHostThread(F&& fn) {
+        if (OnHostThread()) {
+            fn();
+            return;
+        }
+        std::function<void()> carried(std::forward<F>(fn));
+        CarryToHostThread(carried);
+    }
+    void RunOnHostThread(const std::function<void()>& fn) {
+        RunOnHostThread<const std::function<void()>&>(fn);
+    }
     void SetKind(int kind) { kind_ = kind; }
     void SetFadeSteps(int steps) { fadeSteps_ = steps; }
     void SetFadeIntervalRaw(int ms) { fadeInterval_ = ms; }
@@ -195,12 +215,14 @@ protected:
     UiElement* parent_ = nullptr;
 
 private:
+    void CarryToHostThread(std::function<void()>& fn);
     void MakeBackBuffer();
     void ShiftDescendants(float dx, float dy);
     void AppendTo(UiElement* parent);
     void ResetFields();
 
     HWND hostWindow_ = nullptr;
+    DWORD hostThread_ = 0;     // the thread of hostWindow_, fixed for its life
     ElementHandle handle_ = 0;
     bool visible_ = false;
     bool disabled_ = false;
