@@ -83,22 +83,23 @@ void StartupBench(const std::wstring& exe) {
 class ThousandPages : public SiteNet {
 public:
     explicit ThousandPages(SiteNet& inner) : inner_(inner) {}
-    Bytes Request(const Text& url) override {
+    NetAnswer Request(const Text& url) override {
         Text target = url;
         const size_t p = url.find("&p=");
         if (p != Text::npos) {
             const int page = std::atoi(url.c_str() + p + 3);
             target = url.substr(0, p) + "&p=" + std::to_string((page - 1) % 10 + 1);
         }
-        Bytes body = inner_.Request(target);
+        NetAnswer answer = inner_.Request(target);
+        Bytes& body = answer.body;
         const size_t pages = body.find("totalPages:10");
         if (pages != Bytes::npos) body.replace(pages, 13, "totalPages:1000");
         std::lock_guard<std::mutex> lock(mutex_);
         lastAnswer_ = Clock::now();
         ++answers_;
-        return body;
+        return answer;
     }
-    Bytes FetchPage(const Text& url) override { return inner_.FetchPage(url); }
+    NetAnswer FetchPage(const Text& url) override { return inner_.FetchPage(url); }
     Clock::time_point LastAnswer() {
         std::lock_guard<std::mutex> lock(mutex_);
         return lastAnswer_;
