@@ -75,10 +75,14 @@ struct PaintContext {
     Gdiplus::Bitmap* backBuffer = nullptr;
 };
 
+// Sent with UIM_CUSTOMDRAW while an element's transition runs. The scratch
+// surface is the host's: window-sized, in client coordinates like the target,
+// its graphics drawing on the scratch DC's pixels; it holds nothing the
+// element may rely on between messages.
 struct PaintInfo {
     HDC memoryDc;
     Gdiplus::Graphics* target;
-    Gdiplus::Bitmap* scratch;
+    HDC scratchDc;
     Gdiplus::Graphics* scratchGraphics;
     Gdiplus::Bitmap* backBuffer;
     Gdiplus::Bitmap* previousImage;

@@ -13,6 +13,7 @@
 #pragma once
 
 #include "ui/element.h"
+#include "ui/gdi_owner.h"
 
 #include <deque>
 #include <functional>
@@ -186,6 +187,16 @@ protected:
     void ApplyBlurBehind(bool emptyRegion);
     void BackgroundFadeTick();
     void StartPress(UiElement* e, ElementHandle h, WPARAM wParam);
+    // The host procedure by message group; each answers the messages it
+    // owns and leaves the others (nullopt) to the next group.
+    std::optional<LRESULT> OnLifecycleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    std::optional<LRESULT> OnMouseMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    std::optional<LRESULT> OnKeyboardMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    std::optional<LRESULT> OnImeMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    std::optional<LRESULT> OnTimerMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    std::optional<LRESULT> OnFrameMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    std::optional<LRESULT> OnPaintMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    std::optional<LRESULT> OnLibraryMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void FlushQueue();
     // Element tree of the top-level elements.
     UiElement* firstTop_ = nullptr;
@@ -244,6 +255,9 @@ private:
     bool detaching_ = false;
     std::vector<int> animationAlphas_;
     HCURSOR zoneCursor_ = nullptr;
+    // Scratch surface of the element transitions (UIM_CUSTOMDRAW and the
+    // cross-fade), fitted to the window size at each use.
+    DibSurface scratch_;
     // Frame surface of the animations: a second DIB of the window size.
     HDC frameDc_ = nullptr;
     HBITMAP frameBitmap_ = nullptr;

@@ -311,12 +311,27 @@ LRESULT UiHost::CallOld(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT UiHost::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
-    HWND window = window_;
     if (messageHook_) {
         MessageHook hook = messageHook_;
-        LRESULT r = hook(window, message, wParam, lParam);
+        LRESULT r = hook(window_, message, wParam, lParam);
         if (r != -1) return r;
     }
+    // Each group answers the messages it owns; everything else goes on to
+    // the procedure the host replaced.
+    using Group = std::optional<LRESULT> (UiHost::*)(UINT, WPARAM, LPARAM);
+    static constexpr Group kGroups[] = {
+        &UiHost::OnLifecycleMessage, &UiHost::OnMouseMessage,   &UiHost::OnKeyboardMessage,
+        &UiHost::OnImeMessage,       &UiHost::OnTimerMessage,   &UiHost::OnFrameMessage,
+        &UiHost::OnPaintMessage,     &UiHost::OnLibraryMessage,
+    };
+    for (Group group : kGroups) {
+        if (std::optional<LRESULT> r = (this->*group)(message, wParam, lParam)) return *r;
+    }
+    return CallOld(message, wParam, lParam);
+}
+
+std::optional<LRESULT> UiHost::OnLifecycleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    HWND window = window_;
     switch (message) {
     case WM_DESTROY: {
         WNDPROC old = oldWindowProc_;
@@ -324,113 +339,18 @@ LRESULT UiHost::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         return old ? CallWindowProcW(old, window, message, wParam, lParam)
                    : DefWindowProcW(window, message, wParam, lParam);
     }
-    case WM_SIZE:
-        if (wParam != SIZE_MINIMIZED) OnSize();
-        return CallOld(message, wParam, lParam);
-    case WM_ACTIVATE:
-        if (LOWORD(wParam) == WA_INACTIVE) {
-            if (hovered_) UiElement::DeliverTo(hovered_, UIM_MOUSELEAVE, 0, 0);
-            if (isPressed_) {
-                UiElement::DeliverTo(pressed_, UIM_KILLFOCUS, 0, 0);
-                isPressed_ = false;
-                ReleaseCapture();
-            }
-        } else if (pressed_) {
-            UiElement::DeliverTo(pressed_, UIM_SETFOCUS, 0, 0);
-        }
-        return CallOld(message, wParam, lParam);
-    case WM_SETTEXT: {
-        LRESULT r = CallOld(message, wParam, lParam);
-        if ((styleFlags_ & kStyleTitle) && r == 1 && titleElement_ && lParam) {
-            titleElement_->Caption(WideToGbk(reinterpret_cast<const wchar_t*>(lParam)));
-        }
-        return r;
-    }
-    case WM_PAINT: {
-        PAINTSTRUCT ps;
-        HDC dc = ::BeginPaint(window, &ps);
-        if (memoryDc_ && alpha_ == -1) {
-            BitBlt(dc, ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right - ps.rcPaint.left,
-                   ps.rcPaint.bottom - ps.rcPaint.top, memoryDc_, ps.rcPaint.left, ps.rcPaint.top,
-                   SRCCOPY);
-        }
-        ::EndPaint(window, &ps);
-        return 0;
-    }
-    case WM_ERASEBKGND:
-        return 1;   // every pixel comes from the back buffer
     case WM_CLOSE:
         PlayCloseAnimation();
         ShowWindow(window, SW_HIDE);
         return CallOld(message, wParam, lParam);
-    case WM_SETCURSOR:
-        if (reinterpret_cast<HWND>(wParam) == window && LOWORD(lParam) == HTCLIENT) {
-            HCURSOR c = zoneCursor_;
-            if (!c) {
-                UiElement* e = UiElement::FromHandle(hovered_);
-                c = e && e->Cursor() ? e->Cursor() : defaultCursor_;
-            }
-            ::SetCursor(c);
-            return 1;
-        }
-        return CallOld(message, wParam, lParam);
-    case WM_GETMINMAXINFO: {
-        auto* mm = reinterpret_cast<MINMAXINFO*>(lParam);
-        RECT work{};
-        SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-        mm->ptMaxSize = {work.right - work.left + 14, work.bottom - work.top + 14};
-        mm->ptMaxPosition = {work.left - 7, work.top - 7};
-        if (styleFlags_ != 0) {
-            int buttons = static_cast<int>(captionButtons_.size());
-            mm->ptMinTrackSize = {buttons * 28 + ((styleFlags_ & kStyleClose) ? 11 : 0) + 35 + 1, 38};
-        } else {
-            mm->ptMinTrackSize = {21, 20};
-        }
-        return 0;
+    default:
+        return std::nullopt;
     }
-    case WM_STYLECHANGED: {
-        LONG_PTR style = GetWindowLongPtrW(window, GWL_STYLE);
-        if (style & (WS_DLGFRAME | WS_BORDER)) {
-            SetWindowLongPtrW(window, GWL_STYLE, style & ~(WS_DLGFRAME | WS_BORDER));
-        }
-        return CallOld(message, wParam, lParam);
-    }
-    case WM_NCCALCSIZE:
-        if (wParam == 1) return 1;
-        return CallOld(message, wParam, lParam);
-    case WM_NCACTIVATE:
-        return 1;
-    case WM_KEYDOWN:
-        OnKeyDown(wParam, lParam);
-        return CallOld(message, wParam, lParam);
-    case WM_SYSCHAR:
-        if (OnSysChar(wParam, lParam)) return 0;
-        return CallOld(message, wParam, lParam);
-    case WM_KEYUP:
-    case WM_CHAR:
-    case WM_SYSKEYDOWN:
-    case WM_SYSKEYUP:
-    case WM_IME_COMPOSITION:
-    case WM_COMMAND:
-    case WM_MOUSEWHEEL:
-        if (focused_) UiElement::DeliverTo(focused_, message, wParam, lParam);
-        return CallOld(message, wParam, lParam);
-    case WM_TIMER:
-        if (wParam == kBackgroundFadeTimer) {
-            BackgroundFadeTick();
-        } else if (wParam & 1) {
-            // Odd ids are transition timers: the element's handle + 1.
-            if (UiElement* e = UiElement::FromHandle(static_cast<ElementHandle>(wParam - 1))) {
-                e->FadeTimerTick();
-            } else {
-                KillTimer(window, wParam);
-            }
-        } else if (UiElement::FromHandle(static_cast<ElementHandle>(wParam))) {
-            UiElement::DeliverTo(static_cast<ElementHandle>(wParam), WM_TIMER, wParam, lParam);
-        } else {
-            return CallOld(message, wParam, lParam);
-        }
-        return 0;
+}
+
+std::optional<LRESULT> UiHost::OnMouseMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    HWND window = window_;
+    switch (message) {
     case WM_MOUSEMOVE:
         if (!tracking_) {
             TRACKMOUSEEVENT tme{sizeof(tme), TME_LEAVE, window, 0};
@@ -458,12 +378,158 @@ LRESULT UiHost::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
             Raise(HostEvent::MouseLeave, h, 0, 0);
         }
         return 0;
-    case UIM_SETFOCUS:
-        SetFocus(static_cast<ElementHandle>(lParam));
+    case WM_MOUSEWHEEL:
+        if (focused_) UiElement::DeliverTo(focused_, message, wParam, lParam);
+        return CallOld(message, wParam, lParam);
+    case WM_SETCURSOR:
+        if (reinterpret_cast<HWND>(wParam) == window && LOWORD(lParam) == HTCLIENT) {
+            HCURSOR c = zoneCursor_;
+            if (!c) {
+                UiElement* e = UiElement::FromHandle(hovered_);
+                c = e && e->Cursor() ? e->Cursor() : defaultCursor_;
+            }
+            ::SetCursor(c);
+            return 1;
+        }
+        return CallOld(message, wParam, lParam);
+    default:
+        return std::nullopt;
+    }
+}
+
+std::optional<LRESULT> UiHost::OnKeyboardMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_KEYDOWN:
+        OnKeyDown(wParam, lParam);
+        return CallOld(message, wParam, lParam);
+    case WM_SYSCHAR:
+        if (OnSysChar(wParam, lParam)) return 0;
+        return CallOld(message, wParam, lParam);
+    case WM_KEYUP:
+    case WM_CHAR:
+    case WM_SYSKEYDOWN:
+    case WM_SYSKEYUP:
+    case WM_COMMAND:
+        if (focused_) UiElement::DeliverTo(focused_, message, wParam, lParam);
+        return CallOld(message, wParam, lParam);
+    case WM_ACTIVATE:
+        if (LOWORD(wParam) == WA_INACTIVE) {
+            if (hovered_) UiElement::DeliverTo(hovered_, UIM_MOUSELEAVE, 0, 0);
+            if (isPressed_) {
+                UiElement::DeliverTo(pressed_, UIM_KILLFOCUS, 0, 0);
+                isPressed_ = false;
+                ReleaseCapture();
+            }
+        } else if (pressed_) {
+            UiElement::DeliverTo(pressed_, UIM_SETFOCUS, 0, 0);
+        }
+        return CallOld(message, wParam, lParam);
+    default:
+        return std::nullopt;
+    }
+}
+
+std::optional<LRESULT> UiHost::OnImeMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_IME_COMPOSITION:
+        if (focused_) UiElement::DeliverTo(focused_, message, wParam, lParam);
+        return CallOld(message, wParam, lParam);
+    default:
+        return std::nullopt;
+    }
+}
+
+std::optional<LRESULT> UiHost::OnTimerMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message != WM_TIMER) return std::nullopt;
+    if (wParam == kBackgroundFadeTimer) {
+        BackgroundFadeTick();
+    } else if (wParam & 1) {
+        // Odd ids are transition timers: the element's handle + 1.
+        if (UiElement* e = UiElement::FromHandle(static_cast<ElementHandle>(wParam - 1))) {
+            e->FadeTimerTick();
+        } else {
+            KillTimer(window_, wParam);
+        }
+    } else if (UiElement::FromHandle(static_cast<ElementHandle>(wParam))) {
+        UiElement::DeliverTo(static_cast<ElementHandle>(wParam), WM_TIMER, wParam, lParam);
+    } else {
+        return CallOld(message, wParam, lParam);
+    }
+    return 0;
+}
+
+std::optional<LRESULT> UiHost::OnFrameMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    HWND window = window_;
+    switch (message) {
+    case WM_SIZE:
+        if (wParam != SIZE_MINIMIZED) OnSize();
+        return CallOld(message, wParam, lParam);
+    case WM_SETTEXT: {
+        LRESULT r = CallOld(message, wParam, lParam);
+        if ((styleFlags_ & kStyleTitle) && r == 1 && titleElement_ && lParam) {
+            titleElement_->Caption(WideToGbk(reinterpret_cast<const wchar_t*>(lParam)));
+        }
+        return r;
+    }
+    case WM_GETMINMAXINFO: {
+        auto* mm = reinterpret_cast<MINMAXINFO*>(lParam);
+        RECT work{};
+        SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+        mm->ptMaxSize = {work.right - work.left + 14, work.bottom - work.top + 14};
+        mm->ptMaxPosition = {work.left - 7, work.top - 7};
+        if (styleFlags_ != 0) {
+            int buttons = static_cast<int>(captionButtons_.size());
+            mm->ptMinTrackSize = {buttons * 28 + ((styleFlags_ & kStyleClose) ? 11 : 0) + 35 + 1, 38};
+        } else {
+            mm->ptMinTrackSize = {21, 20};
+        }
         return 0;
+    }
+    case WM_STYLECHANGED: {
+        LONG_PTR style = GetWindowLongPtrW(window, GWL_STYLE);
+        if (style & (WS_DLGFRAME | WS_BORDER)) {
+            SetWindowLongPtrW(window, GWL_STYLE, style & ~(WS_DLGFRAME | WS_BORDER));
+        }
+        return CallOld(message, wParam, lParam);
+    }
+    case WM_NCCALCSIZE:
+        if (wParam == 1) return 1;
+        return CallOld(message, wParam, lParam);
+    case WM_NCACTIVATE:
+        return 1;
+    default:
+        return std::nullopt;
+    }
+}
+
+std::optional<LRESULT> UiHost::OnPaintMessage(UINT message, WPARAM, LPARAM) {
+    switch (message) {
+    case WM_PAINT: {
+        PAINTSTRUCT ps;
+        HDC dc = ::BeginPaint(window_, &ps);
+        if (memoryDc_ && alpha_ == -1) {
+            BitBlt(dc, ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right - ps.rcPaint.left,
+                   ps.rcPaint.bottom - ps.rcPaint.top, memoryDc_, ps.rcPaint.left, ps.rcPaint.top,
+                   SRCCOPY);
+        }
+        ::EndPaint(window_, &ps);
+        return 0;
+    }
+    case WM_ERASEBKGND:
+        return 1;   // every pixel comes from the back buffer
     case UIM_UPDATE:
         if (alpha_ != -1) Present();
         else if (memoryDc_) BitBlt(windowDc_, 0, 0, size_.cx, size_.cy, memoryDc_, 0, 0, SRCCOPY);
+        return 0;
+    default:
+        return std::nullopt;
+    }
+}
+
+std::optional<LRESULT> UiHost::OnLibraryMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case UIM_SETFOCUS:
+        SetFocus(static_cast<ElementHandle>(lParam));
         return 0;
     case UIM_SETACCEL:
         SetAccelerator(static_cast<ElementHandle>(wParam), static_cast<wchar_t>(lParam));
@@ -500,7 +566,7 @@ LRESULT UiHost::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         if (auto* fn = reinterpret_cast<std::function<void()>*>(lParam)) (*fn)();
         return 0;
     default:
-        return CallOld(message, wParam, lParam);
+        return std::nullopt;
     }
 }
 
@@ -627,8 +693,6 @@ void UiHost::OnMouse(UINT message, WPARAM wParam, LPARAM lParam) {
             OnHoverChanged(under, nullptr);
         }
     }
-    if (under && message == WM_RBUTTONDOWN) Raise(HostEvent::RightPress, under, wParam, lParam);
-    if (under && message == WM_RBUTTONUP) Raise(HostEvent::RightRelease, under, wParam, lParam);
     if (message == WM_LBUTTONDOWN) {
         if (::GetFocus() != window_) ::SetFocus(window_);
         bool started = false;
@@ -662,8 +726,14 @@ void UiHost::OnMouse(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         if (!started && dragAnywhere_) startMove();
     }
+    if (!window_ || !under) return;
+    UiElement::DeliverTo(under, message, wParam, lParam);
+    // The element takes a right press or release before the application
+    // hears of it, so a handler that opens a menu sees what the press did
+    // (a list row selected under the mouse, say).
     if (!window_) return;
-    if (under) UiElement::DeliverTo(under, message, wParam, lParam);
+    if (message == WM_RBUTTONDOWN) Raise(HostEvent::RightPress, under, wParam, lParam);
+    if (message == WM_RBUTTONUP) Raise(HostEvent::RightRelease, under, wParam, lParam);
 }
 
 bool UiHost::OnResizeZone(UINT message, int x, int y) {

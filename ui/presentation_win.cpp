@@ -34,11 +34,19 @@ void PumpMessages() {
     }
 }
 
-// Library-wide scratch pixels of the cross-fade, grown to the largest area.
-std::vector<uint32_t>& ScratchPixels(size_t count) {
-    static std::vector<uint32_t> pixels;
-    if (pixels.size() < count) pixels.resize(count);
-    return pixels;
+// Draws the `area` of `image` onto the same area of g at a constant alpha.
+void DrawImagePartAlpha(Gdiplus::Graphics& g, Gdiplus::Image* image, const Gdiplus::RectF& area,
+                        int alpha) {
+    if (!image || alpha <= 0) return;
+    if (alpha >= 255) {
+        g.DrawImage(image, area, area.X, area.Y, area.Width, area.Height, Gdiplus::UnitPixel);
+        return;
+    }
+    Gdiplus::ColorMatrix m = {{{1, 0, 0, 0, 0}, {0, 1, 0, 0, 0}, {0, 0, 1, 0, 0},
+                               {0, 0, 0, alpha / 255.0f, 0}, {0, 0, 0, 0, 1}}};
+    Gdiplus::ImageAttributes attrs;
+    attrs.SetColorMatrix(&m, Gdiplus::ColorMatrixFlagsDefault, Gdiplus::ColorAdjustTypeBitmap);
+    g.DrawImage(image, area, area.X, area.Y, area.Width, area.Height, Gdiplus::UnitPixel, &attrs);
 }
 
 struct IntRect {
@@ -304,10 +312,23 @@ void UiHost::ComposeElement(UiElement* e, const UiRect& area) {
         LRESULT r = e->Deliver(UIM_DRAWDISABLED, 0, 0);
         DrawImageAlpha(g, e->backBuffer_.get(), dest, r == kNotHandled ? e->alpha_ / 2 : e->alpha_);
     } else if (running) {
-        PaintInfo info{memoryDc_, &g, nullptr, nullptr, e->backBuffer_.get(),
-                       e->previousImage_.get(), e->rect_,
-                       UiRect{clip.X, clip.Y, clip.Width, clip.Height}, e->fadeStep_, e->fadeSteps_};
-        if (e->Deliver(UIM_CUSTOMDRAW, 0, reinterpret_cast<LPARAM>(&info)) < 1) {
+        bool scratch = scratch_.Fit(windowDc_, size_);
+        if (scratch) {
+            Gdiplus::Graphics& sg = *scratch_.Graphics();
+            sg.ResetClip();
+            sg.SetPixelOffsetMode(Gdiplus::PixelOffsetModeHalf);
+        }
+        PaintInfo info{memoryDc_,
+                       &g,
+                       scratch ? scratch_.Dc() : nullptr,
+                       scratch ? scratch_.Graphics() : nullptr,
+                       e->backBuffer_.get(),
+                       e->previousImage_.get(),
+                       e->rect_,
+                       UiRect{clip.X, clip.Y, clip.Width, clip.Height},
+                       e->fadeStep_,
+                       e->fadeSteps_};
+        if (e->Deliver(UIM_CUSTOMDRAW, 0, reinterpret_cast<LPARAM>(&info)) < 1 && scratch) {
             // Cross-fade: scratch = what lies under the element now + the new
             // image; target = the same + the previous image; then the scratch
             // is laid over the target at step / steps.
@@ -317,27 +338,23 @@ void UiHost::ComposeElement(UiElement* e, const UiRect& area) {
             IntRect ir = Clamp(c, size_);
             if (!ir.Empty()) {
                 int cw = ir.x1 - ir.x0, ch = ir.y1 - ir.y0;
-                auto& scratch = ScratchPixels(static_cast<size_t>(cw) * ch);
+                const Gdiplus::RectF area(static_cast<float>(ir.x0), static_cast<float>(ir.y0),
+                                          static_cast<float>(cw), static_cast<float>(ch));
+                Gdiplus::Graphics& sg = *scratch_.Graphics();
                 g.Flush(Gdiplus::FlushIntentionSync);
-                for (int y = 0; y < ch; ++y) {
-                    std::memcpy(&scratch[static_cast<size_t>(y) * cw],
-                                dibBits_ + static_cast<size_t>(ir.y0 + y) * size_.cx + ir.x0, cw * 4u);
+                sg.Flush(Gdiplus::FlushIntentionSync);
+                uint32_t* sbits = scratch_.Bits();
+                for (int y = ir.y0; y < ir.y1; ++y) {
+                    size_t off = static_cast<size_t>(y) * size_.cx + ir.x0;
+                    std::memcpy(sbits + off, dibBits_ + off, cw * 4u);
                 }
-                Gdiplus::Bitmap scratchBitmap(cw, ch, cw * 4, PixelFormat32bppPARGB,
-                                              reinterpret_cast<BYTE*>(scratch.data()));
-                {
-                    Gdiplus::Graphics sg(&scratchBitmap);
-                    sg.SetPixelOffsetMode(Gdiplus::PixelOffsetModeHalf);
-                    DrawImageAlpha(sg, e->backBuffer_.get(),
-                                   Gdiplus::RectF(dest.X - ir.x0, dest.Y - ir.y0, dest.Width, dest.Height),
-                                   e->alpha_);
-                }
+                sg.SetClip(area);
+                DrawImageAlpha(sg, e->backBuffer_.get(), dest, e->alpha_);
+                sg.ResetClip();
+                sg.Flush(Gdiplus::FlushIntentionSync);
                 DrawImageAlpha(g, e->previousImage_.get(), dest, e->alpha_);
                 int level = e->alpha_ * e->fadeStep_ / e->fadeSteps_;
-                DrawImageAlpha(g, &scratchBitmap,
-                               Gdiplus::RectF(static_cast<float>(ir.x0), static_cast<float>(ir.y0),
-                                              static_cast<float>(cw), static_cast<float>(ch)),
-                               level);
+                DrawImagePartAlpha(g, scratch_.View(), area, level);
                 g.Flush(Gdiplus::FlushIntentionSync);
             }
         }

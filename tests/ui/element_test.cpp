@@ -26,6 +26,55 @@ TEST_F(ElementTest, ComposedPixelsCarryTheElementColour) {
     EXPECT_NEAR(G(q), 0x60, 1);
 }
 
+// An element that draws its own transitions: it paints green into the
+// host's scratch surface and copies that to the composed picture.
+class SelfFadingBlock : public Block {
+public:
+    bool sawScratch = false;
+    PaintInfo last{};
+    int customDraws = 0;
+
+protected:
+    LRESULT HandleMessage(UINT m, WPARAM wp, LPARAM lp) override {
+        if (m != UIM_CUSTOMDRAW) return Block::HandleMessage(m, wp, lp);
+        ++customDraws;
+        last = *reinterpret_cast<PaintInfo*>(lp);
+        if (!last.scratchDc || !last.scratchGraphics || !last.memoryDc) return kNotHandled;
+        const UiRect& r = last.elementRect;
+        Gdiplus::SolidBrush green{Gdiplus::Color(255, 0, 255, 0)};
+        last.scratchGraphics->FillRectangle(&green, r.ToGdi());
+        last.scratchGraphics->Flush(Gdiplus::FlushIntentionSync);
+        last.target->Flush(Gdiplus::FlushIntentionSync);
+        // The graphics draws on the scratch DC's own pixels.
+        sawScratch = GetPixel(last.scratchDc, static_cast<int>(r.x) + 2, static_cast<int>(r.y) + 2) ==
+                     RGB(0, 255, 0);
+        BitBlt(last.memoryDc, static_cast<int>(r.x), static_cast<int>(r.y), static_cast<int>(r.w),
+               static_cast<int>(r.h), last.scratchDc, static_cast<int>(r.x), static_cast<int>(r.y),
+               SRCCOPY);
+        return 1;
+    }
+};
+
+TEST_F(ElementTest, CustomDrawnTransitionGetsTheScratchSurfaceAndItsGraphics) {
+    MakeBlackHost();
+    SelfFadingBlock b;
+    b.Create(window, {20, 20, 40, 40}, ArgbAt(0x0000FF, 255));
+    b.Fade(4, 60);
+    b.SetColour(ArgbAt(0xFF0000, 255));   // a transition starts
+    SendMessageW(window, WM_TIMER, b.Handle() + 1, 0);
+    ASSERT_GE(b.customDraws, 1);
+    EXPECT_NE(b.last.scratchDc, nullptr);
+    EXPECT_NE(b.last.scratchGraphics, nullptr);
+    EXPECT_EQ(b.last.memoryDc, host->MemoryDc());
+    EXPECT_EQ(b.last.steps, 4);
+    EXPECT_TRUE(b.sawScratch);
+    // Answered 1: the host drew nothing of its own over the element's work.
+    uint32_t p = host->PixelAt(30, 30);
+    EXPECT_GE(G(p), 250);
+    EXPECT_LE(R(p), 2);
+    EXPECT_LE(B(p), 2);
+}
+
 TEST_F(ElementTest, DisabledElementIsComposedAtHalfAlphaUnlessItAnswersOtherwise) {
     MakeBlackHost();   // the composed red is then the element's alpha
     Block a, b;

@@ -96,6 +96,27 @@ TEST_F(HostTest, RightButtonRaisesRightPressAndReleaseWithTheElement) {
     EXPECT_EQ(Count(HostEvent::Click), 0);
 }
 
+// A list view selects the row under the mouse on a right press, and the
+// application's right-press handler opens the row menu: the element must have
+// had the press by the time the handler runs (for the release as well).
+TEST_F(HostTest, ElementTakesTheRightButtonBeforeTheHandlerHears) {
+    MakeHost();
+    Block a;
+    ElementHandle h = a.Create(window, {10, 10, 50, 50}, 0xFF0000FF);
+    int downsSeenByPress = -1, upsSeenByRelease = -1;
+    host->SetRightPressHandler([&](HWND, ElementHandle, WPARAM, LPARAM, int) {
+        downsSeenByPress = a.Got(WM_RBUTTONDOWN);
+    });
+    host->SetRightReleaseHandler([&](HWND, ElementHandle, WPARAM, LPARAM, int) {
+        upsSeenByRelease = a.Got(WM_RBUTTONUP);
+    });
+    Send(WM_RBUTTONDOWN, MK_RBUTTON, 20, 20);
+    Send(WM_RBUTTONUP, 0, 20, 20);
+    EXPECT_EQ(downsSeenByPress, 1);
+    EXPECT_EQ(upsSeenByRelease, 1);
+    EXPECT_EQ(host->Hovered(), h);
+}
+
 TEST_F(HostTest, NonFocusableElementTakesPressOnlyWhenItAsks) {
     MakeHost();
     Block plain, asking;
