@@ -85,6 +85,8 @@ public:
     // The value for a thumb start at p (element pixels along the bar).
     int ValueAt(float p) const;
 
+    // Sets the range, steps and position at once, with one repaint.
+    void SetValues(int maximum, int pageStep, int lineStep, int position);
     // Called with the new position whenever the user's input moves it.
     void SetScrollHandler(std::function<void(int position)> handler) { onScroll_ = std::move(handler); }
     bool Dragging() const { return action_ == Action::Drag; }
@@ -194,6 +196,9 @@ public:
     };
     // How long one run of the queue may hold the window's thread.
     static constexpr double kQueueSliceMs = 6.0;
+    // and how long the repaint after it may take; rows it does not reach are
+    // painted by the next run.
+    static constexpr double kPaintSliceMs = 10.0;
 
     using ItemProc = std::function<void(UiListView& list, WPARAM wParam, int row)>;
 
@@ -285,7 +290,8 @@ private:
     void RunQueue(bool sliced);
     bool OnOwnerThread() const;
     void BeginBatch() { ++batch_; }
-    void EndBatch();
+    void EndBatch(bool sliced = false);
+    void PostRun();
 
     // Applied on the window's thread.
     void DoInsertColumn(int position, std::wstring text, int width, std::optional<int> alignment, int image);
@@ -308,7 +314,9 @@ private:
     void BatchRows(int first, int last);
     void RequestRowsFrom(int row);
     void PaintRows(int first, int last);
-    void Paint(const Gdiplus::RectF* area);
+    // Paints an area (null: all). With a deadline, the rows after the one
+    // that passes it are left; returns the first row left (0: none).
+    int Paint(const Gdiplus::RectF* area, double deadline = 0);
     void DrawIcon(Gdiplus::Graphics& g, HIMAGELIST list, int index, float x, float y, float h);
     void SetHot(int row);
     void SetRowState(int row, int state);

@@ -211,10 +211,10 @@ void UiListView::RunQueue(bool sliced) {
         fn();
     }
     runningQueue_ = false;
-    EndBatch();
+    EndBatch(sliced);
 }
 
-void UiListView::EndBatch() {
+void UiListView::EndBatch(bool sliced) {
     if (--batch_ > 0) return;
     batch_ = 0;
     if (!Handle()) return;
@@ -223,8 +223,11 @@ void UiListView::EndBatch() {
     batchScrollRange_ = batchRepaint_ = false;
     batchFirst_ = batchLast_ = 0;
     if (range) UpdateScrollRange();
+    double deadline = sliced ? NowMs() + kPaintSliceMs : 0;
+    int left = 0;
     if (repaint) {
-        Paint(nullptr);
+        left = Paint(nullptr, deadline);
+        last = lastVisible_;
     } else if (first > 0) {
         // Only the rows the batch touched, as they lie now.
         first = std::max(first, firstVisible_);
@@ -233,8 +236,25 @@ void UiListView::EndBatch() {
             float top = std::max(viewRect_.Y, RowTop(first));
             float bottom = std::min(viewRect_.GetBottom(), RowTop(last) + rowHeight_);
             Gdiplus::RectF area(viewRect_.X, top, viewRect_.Width, bottom - top);
-            if (area.Height > 0) Paint(&area);
+            if (area.Height > 0) left = Paint(&area, deadline);
         }
+    }
+    if (left > 0 && left <= last) {
+        // The rest of the rows are painted by the next run, after whatever
+        // else the window has to answer.
+        BatchRows(left, last);
+        PostRun();
+    }
+}
+
+void UiListView::PostRun() {
+    std::lock_guard<std::mutex> guard(queueLock_);
+    if (runPosted_ || !ownerWindow_) return;
+    auto* block = new ElementMessage{kMsgRunQueue, 0, 0};
+    if (PostMessageW(ownerWindow_, UIM_ELEMENTMESSAGE, ownerHandle_, reinterpret_cast<LPARAM>(block))) {
+        runPosted_ = true;
+    } else {
+        delete block;
     }
 }
 
@@ -650,15 +670,14 @@ void UiListView::UpdateScrollRange() {
     bool needV = contentHeight_ - viewH > kEpsilon;
     bool layoutChanged = needV != vScroll_.Visible() || needH != hScroll_.Visible();
     if (vScroll_.Handle()) {
-        vScroll_.LineStep(static_cast<int>(rowHeight_));
-        vScroll_.PageStep(static_cast<int>(std::max(1.0f, viewH)));
-        vScroll_.Maximum(needV ? static_cast<int>(std::ceil(contentHeight_ - viewH)) : 0);
+        vScroll_.SetValues(needV ? static_cast<int>(std::ceil(contentHeight_ - viewH)) : 0,
+                           static_cast<int>(std::max(1.0f, viewH)), static_cast<int>(rowHeight_),
+                           static_cast<int>(std::lround(-scrollOffset_)));
     }
     if (hScroll_.Handle()) {
         float viewW = viewRect_.Width;
-        hScroll_.LineStep(20);
-        hScroll_.PageStep(static_cast<int>(std::max(1.0f, viewW)));
-        hScroll_.Maximum(needH ? static_cast<int>(std::ceil(TotalColumnWidth() - viewW)) : 0);
+        hScroll_.SetValues(needH ? static_cast<int>(std::ceil(TotalColumnWidth() - viewW)) : 0,
+                           static_cast<int>(std::max(1.0f, viewW)), 20, static_cast<int>(std::lround(hOffset_)));
     }
     if (layoutChanged) {
         vScroll_.Visible(needV);
@@ -959,19 +978,20 @@ void UiListView::DrawIcon(Gdiplus::Graphics& g, HIMAGELIST list, int index, floa
     g.DrawImage(bmp, Gdiplus::RectF(x, y + (h - ih) / 2, iw, ih));
 }
 
-void UiListView::Paint(const Gdiplus::RectF* area) {
-    if (!Handle() || !format_) return;
+int UiListView::Paint(const Gdiplus::RectF* area, double deadline) {
+    if (!Handle() || !format_) return 0;
+    int left = 0;
     UiRect paintRect;
     if (area) {
         Gdiplus::RectF a = *area;
         a.Intersect(Gdiplus::RectF(0, 0, Rect().w, Rect().h));
-        if (a.Width <= 0 || a.Height <= 0) return;
+        if (a.Width <= 0 || a.Height <= 0) return 0;
         paintRect = {a.X, a.Y, a.Width, a.Height};
     }
     // A part is cleared and shown by itself: a row's repaint recomposes
     // the row's strip on the host, not the whole list.
     PaintContext ctx;
-    if (!BeginPaint(ctx, area ? &paintRect : nullptr, area == nullptr)) return;
+    if (!BeginPaint(ctx, area ? &paintRect : nullptr, area == nullptr)) return 0;
     ++paintCount_;
     if (area) {
         Gdiplus::Graphics& g = *ctx.graphics;
@@ -1020,10 +1040,16 @@ void UiListView::Paint(const Gdiplus::RectF* area) {
         g.SetClip(vc);
         UiHost* host = Host();
         Colour theme = host ? host->ThemeColour() : 0x606060;
+        int painted = 0;
         for (int i = firstVisible_; i <= lastVisible_; ++i) {
             float y = RowTop(i);
             Gdiplus::RectF rr(viewRect_.X, y, viewRect_.Width, rowHeight_);
             if (!Intersects(rr, vc)) continue;
+            if (deadline > 0 && painted > 0 && NowMs() > deadline) {
+                left = i;
+                break;
+            }
+            ++painted;
             ++rowPaintCount_;
             const Row& row = rows_[static_cast<size_t>(i - 1)];
             Argb text = row.colour;
@@ -1065,6 +1091,7 @@ void UiListView::Paint(const Gdiplus::RectF* area) {
         UiRect shown{r.x + paintRect.x, r.y + paintRect.y, paintRect.w, paintRect.h};
         SendMessageW(HostWindow(), UIM_INVALIDATE, 0, reinterpret_cast<LPARAM>(&shown));
     }
+    return left;
 }
 
 }  // namespace sorvix::ui

@@ -70,6 +70,19 @@ int UiScrollBar::LineStep(std::optional<int> set) {
     return lineStep_;
 }
 
+void UiScrollBar::SetValues(int maximum, int pageStep, int lineStep, int position) {
+    int max = std::max(maximum, minimum_);
+    int pos = std::clamp(position, minimum_, max);
+    pageStep = std::max(1, pageStep);
+    lineStep = std::max(1, lineStep);
+    bool repaint = max != maximum_ || pos != position_;
+    maximum_ = max;
+    position_ = pos;
+    pageStep_ = pageStep;
+    lineStep_ = lineStep;
+    if (repaint) Paint();
+}
+
 float UiScrollBar::Length() const {
     UiRect r = const_cast<UiScrollBar*>(this)->Rect();
     return horizontal_ ? r.w : r.h;

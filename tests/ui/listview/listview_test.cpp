@@ -306,7 +306,10 @@ TEST_F(ListViewTest, RightPressSelectsTheRowUnderTheMouse) {
         list.Destroy();
         MakeList(single ? ListViewOptions{} : multi);
         Fill(8);
-        int seenAtRelease = -1;
+        int seenAtPress = -1, seenAtRelease = -1;
+        host->SetRightPressHandler([&](HWND, ElementHandle e, WPARAM, LPARAM, int) {
+            if (e == list.Handle()) seenAtPress = list.Selection();
+        });
         host->SetRightReleaseHandler([&](HWND, ElementHandle e, WPARAM, LPARAM, int) {
             if (e == list.Handle()) seenAtRelease = list.Selection();
         });
@@ -314,6 +317,7 @@ TEST_F(ListViewTest, RightPressSelectsTheRowUnderTheMouse) {
         list.SetItemRightClickProc([&](UiListView&, WPARAM, int row) { rightClicks += row == 6; });
         ClickRow(2);
         RightClickRow(6);
+        EXPECT_EQ(seenAtPress, 6);       // the element takes the press before the event
         EXPECT_EQ(seenAtRelease, 6);     // the menu shown on the release acts on row 6
         EXPECT_EQ(list.Selection(), 6);
         EXPECT_EQ(list.SelectedRows(), std::vector<int>{6});
