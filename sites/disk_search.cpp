@@ -80,7 +80,7 @@ const DiskSearchVariant* DiskVariantForOption(int option) {
 
 void DiskSearch(const SiteContext& context, const DiskSearchVariant& variant,
                 std::string_view encodedSearchBase) {
-    AppView& view = context.view;
+    SiteView& view = context.view;
     RegexObject hits;
 
     view.SetLabel(StatusLabel::Operation, Text(variant.startText));

@@ -38,7 +38,7 @@ Text ReadAnswer(SiteNet& net, const Text& url) { return Utf8ToGbk(net.Request(ur
 }  // namespace
 
 void MagnetSiteSearch(const SiteContext& context, std::string_view siteAddress) {
-    AppView& view = context.view;
+    SiteView& view = context.view;
     RegexObject entries;
     const Text base = Text(siteAddress) + Text(kSearchPath);
 

@@ -70,7 +70,7 @@ Text Field(const RegexObject& regex, int n, const FieldPattern& pattern) {
 }  // namespace
 
 void ShareIndexSearch(const SiteContext& context, std::string_view siteAddress) {
-    AppView& view = context.view;
+    SiteView& view = context.view;
     std::array<RegexObject, 6> regex;
     const Text site(siteAddress);
     const Text base = site + Text(kSearchPath);

@@ -8,7 +8,7 @@
 //   DiskSearch         sources 3..20: the page named by the page box through the
 //                      custom search page; no closing notice.
 //
-// Each routine writes only through the AppView, reads the web only through
+// Each routine writes only through the SiteView, reads the web only through
 // SiteNet and looks at the CancelToken before each request, page and row: once
 // it is set the routine returns at once, writing nothing more and showing no
 // closing notice. Covered by tests/sites (fixture pages, recording view).
@@ -17,16 +17,16 @@
 #include <array>
 #include <string_view>
 
-#include "app/core/app_view.h"
 #include "sites/cancel_token.h"
 #include "sites/site_net.h"
+#include "sites/site_view.h"
 #include "text/text.h"
 
 namespace sorvix {
 
 // What every site routine works with.
 struct SiteContext {
-    AppView& view;
+    SiteView& view;
     SiteNet& net;
     const CancelToken& cancel;
 };

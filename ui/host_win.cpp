@@ -8,6 +8,7 @@
 #include "ui/text_elements.h"
 
 #include <commctrl.h>
+#include <imm.h>
 #include <windowsx.h>
 
 #include <algorithm>
@@ -431,9 +432,18 @@ std::optional<LRESULT> UiHost::OnKeyboardMessage(UINT message, WPARAM wParam, LP
 
 std::optional<LRESULT> UiHost::OnImeMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_IME_COMPOSITION:
-        if (focused_) UiElement::DeliverTo(focused_, message, wParam, lParam);
+    case WM_IME_COMPOSITION: {
+        LRESULT taken = focused_ ? UiElement::DeliverTo(focused_, message, wParam, lParam) : kNotHandled;
+        // An element that took the result string has inserted it; the default
+        // processing would type it again (WM_IME_CHAR, then WM_CHAR). Only the
+        // composition parts, if any, go on.
+        constexpr LPARAM kResultParts = GCS_RESULTREADSTR | GCS_RESULTREADCLAUSE | GCS_RESULTSTR | GCS_RESULTCLAUSE;
+        if (taken != kNotHandled && (lParam & GCS_RESULTSTR)) {
+            lParam &= ~kResultParts;
+            if (!lParam) return 0;
+        }
         return CallOld(message, wParam, lParam);
+    }
     default:
         return std::nullopt;
     }

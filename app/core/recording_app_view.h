@@ -40,7 +40,7 @@ public:
         visible_[PagingControl::PageBox] = false;
     }
 
-    // ---- AppView ---------------------------------------------------------------
+    // ---- SiteView and AppView ------------------------------------------------------
     void SetLabel(StatusLabel label, const Text& text) override {
         Lock lock(mutex_);
         labels_[label] = text;

@@ -16,8 +16,6 @@ struct ResultColumn {
     int width;                  // pixels
 };
 
-inline constexpr int kLinkColumn = 6;
-
 inline constexpr std::array<ResultColumn, kColumnCount> kResultColumns = {{
     {"\xD0\xF2\xBA\xC5", 40},                    // 序号
     {"\xCE\xC4\xBC\xFE\xC3\xFB\xB3\xC6", 280},   // 文件名称

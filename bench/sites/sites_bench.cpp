@@ -7,22 +7,19 @@
 
 #include <string>
 
-#include "app/core/app_view.h"
 #include "sites/site_search.h"
+#include "sites/site_view.h"
 #include "tests/sites/site_test_support.h"
 
 namespace sorvix {
 namespace {
 
-class CountingView : public AppView {
+class CountingView : public SiteView {
 public:
     void SetLabel(StatusLabel, const Text&) override {}
     Text Label(StatusLabel) override { return {}; }
     Text BoxText(EditBox box) override { return box == EditBox::Keyword ? "abc" : "1"; }
     void SetBoxText(EditBox, const Text&) override {}
-    bool OptionChecked(int) override { return false; }
-    void SetOptionChecked(int, bool) override {}
-    void SetControlVisible(PagingControl, bool) override {}
     void ClearRows() override { rows = 0; }
     int AppendRow() override { return ++rows; }
     void SetCell(int, int, const Text& text) override { cellBytes += text.size(); }
