@@ -28,6 +28,7 @@
 #pragma once
 
 #include "ui/element.h"
+#include "ui/text_elements.h"
 
 #include <commctrl.h>
 
@@ -177,8 +178,8 @@ struct ListViewOptions {
 // Row states.
 enum : int { kRowNormal = 0, kRowHot = 1, kRowSelected = 4 };
 
-// Column alignments (applied to the header text).
-enum : int { kAlignNear = 0, kAlignCentre = 1, kAlignFar = 2 };
+// Column alignments (applied to the header text) are kAlignNear,
+// kAlignCentre and kAlignFar of text_elements.h.
 
 class UiListView : public UiElement {
 public:
