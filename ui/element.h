@@ -53,6 +53,10 @@ enum : UINT {
 };
 
 constexpr LRESULT kNotHandled = -1;
+// ZOrder positions: first among the siblings (drawn under them) or last.
+enum : int { kZOrderTop = 0, kZOrderBottom = 2 };
+// UIM_INVALIDATE's wParam for a posted rectangle, which the host frees.
+constexpr WPARAM kPostedRect = 1;
 // Elements of this kind code draw nothing of their own: a 1 x 1 back buffer,
 // never remade when they are resized.
 constexpr int kUnbufferedKind = 21;
@@ -163,7 +167,7 @@ public:
     int Top(std::optional<int> set = {});
     int Width(std::optional<int> set = {});
     int Height(std::optional<int> set = {});
-    void ZOrder(int position, bool noRepaint = false);
+    void ZOrder(int position, bool noRepaint = false);   // kZOrderBottom or kZOrderTop
     void Unlink();
     void DisablePainting() { paintEnabled_ = false; }
     void EnablePainting() { paintEnabled_ = true; }

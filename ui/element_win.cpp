@@ -302,7 +302,7 @@ void UiElement::PostRedraw() {
     if (!handle_ || !IsWindow(hostWindow_)) return;
     // The rectangle travels by value: the element may be gone when it arrives.
     auto* r = new UiRect(rect_);
-    if (!PostMessageW(hostWindow_, UIM_INVALIDATE, 1, reinterpret_cast<LPARAM>(r))) delete r;
+    if (!PostMessageW(hostWindow_, UIM_INVALIDATE, kPostedRect, reinterpret_cast<LPARAM>(r))) delete r;
 }
 
 void UiElement::ShiftDescendants(float dx, float dy) {
@@ -468,7 +468,7 @@ void UiElement::ZOrder(int position, bool noRepaint) {
     UiElement** first = parent_ ? &parent_->firstChild_ : &host_->firstTop_;
     UiElement** last = parent_ ? &parent_->lastChild_ : &host_->lastTop_;
     Unlink();
-    if (position == 2) {
+    if (position == kZOrderBottom) {
         nextSibling_ = *first;
         if (*first) (*first)->prevSibling_ = this;
         *first = this;
