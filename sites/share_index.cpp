@@ -61,7 +61,7 @@ constexpr int kMaxPages = 1000;   // a larger count is a broken page
 constexpr std::string_view kDownloadStart = R"(<a class="dbutton" href=")";
 constexpr std::string_view kDownloadEnd = R"(" target="_blank")";
 
-Text ReadPage(SiteNet& net, const Text& url) { return UrlDecode(BytesToText(net.FetchPage(url))); }
+Text ReadPage(SiteNet& net, const Text& url) { return UrlDecode(BytesToText(net.FetchPage(url).body)); }
 
 Text Field(const RegexObject& regex, int n, const FieldPattern& pattern) {
     return TextBetween(regex.MatchText(n), pattern.start, pattern.end);
@@ -134,7 +134,7 @@ void ShareIndexSearch(const SiteContext& context, std::string_view siteAddress) 
 Text ResolveShareIndexLink(SiteNet& net, std::string_view detailAddress) {
     // An empty address (no row selected) fetches nothing.
     if (detailAddress.empty()) return {};
-    const Text page = BytesToText(net.FetchPage(Text(detailAddress)));
+    const Text page = BytesToText(net.FetchPage(Text(detailAddress)).body);
     return TextBetween(page, kDownloadStart, kDownloadEnd);
 }
 

@@ -39,6 +39,7 @@ Text UrlDecode(std::string_view text);                // with the composition st
 // only as final padding, nothing else outside the alphabet; else empty.
 Bytes Base64Decode(std::string_view text);
 Text BytesToText(std::string_view bytes);             // up to the first zero byte
+Text BytesToText(Bytes&& bytes);                      // the same, cut in place (no copy)
 
 // ---- Text operations --------------------------------------------------------
 // Positions are 1-based byte positions; a start below 1 acts as 1. Matches
