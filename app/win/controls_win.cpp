@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "ui/edit.h"
+#include "ui/listview.h"
 #include "ui/msgbox.h"
 
 namespace sorvix::app {
@@ -32,63 +33,32 @@ ElementHandle EditBoxControl::Handle() const { return impl_->edit.Handle(); }
 ui::UiElement* EditBoxControl::Element() { return &impl_->edit; }
 
 // ---- Result table ----------------------------------------------------------------------
-// Stand-in until the library's list view is in: rows in memory, a label
-// showing how many there are.
+
 struct ResultTableControl::Impl {
-    ui::UiLabel label;
-    std::vector<std::pair<Text, int>> columns;
-    std::vector<std::vector<Text>> rows;
-    int selected = 0;
-    void Show() { label.Caption(std::to_string(rows.size()) + " rows"); }
+    ui::UiListView list;
 };
 
 ResultTableControl::ResultTableControl() : impl_(new Impl) {}
 ResultTableControl::~ResultTableControl() { delete impl_; }
 
 ElementHandle ResultTableControl::Create(HWND window, const UiRect& rect, Colour textColour) {
-    ui::LabelOptions o;
-    o.colour = textColour;
-    o.alpha = 255;
-    o.borderStyle = 1;
-    o.verticalAlign = 0;
-    return impl_->label.Create(window, rect, "0 rows", o);
+    ui::ListViewOptions o;
+    o.textColour = ui::ArgbAt(textColour, 255);
+    return impl_->list.Create(window, rect, o);
 }
 
-void ResultTableControl::InsertColumn(const Text& heading, int width) { impl_->columns.emplace_back(heading, width); }
-
-void ResultTableControl::DeleteAllItems() {
-    impl_->rows.clear();
-    impl_->selected = 0;
-    impl_->Show();
-}
-
-int ResultTableControl::InsertItem() {
-    impl_->rows.emplace_back(impl_->columns.size());
-    impl_->Show();
-    return static_cast<int>(impl_->rows.size());
-}
-
+void ResultTableControl::InsertColumn(const Text& heading, int width) { impl_->list.InsertColumn(0, heading, width); }
+void ResultTableControl::DeleteAllItems() { impl_->list.DeleteAllItems(); }
+int ResultTableControl::InsertItem() { return impl_->list.InsertItem(0); }
 void ResultTableControl::SetItemText(int row, int column, const Text& text) {
-    if (row < 1 || row > static_cast<int>(impl_->rows.size())) return;
-    if (column < 1 || column > static_cast<int>(impl_->columns.size())) return;
-    impl_->rows[row - 1][column - 1] = text;
+    impl_->list.SetItemText(row, column, text);
 }
-
-Text ResultTableControl::GetItemText(int row, int column) {
-    if (row < 1 || row > static_cast<int>(impl_->rows.size())) return {};
-    if (column < 1 || column > static_cast<int>(impl_->columns.size())) return {};
-    return impl_->rows[row - 1][column - 1];
-}
-
-int ResultTableControl::Selection(std::optional<int> set) {
-    if (set) impl_->selected = (*set >= 1 && *set <= static_cast<int>(impl_->rows.size())) ? *set : 0;
-    return impl_->selected;
-}
-
-int ResultTableControl::RowCount() { return static_cast<int>(impl_->rows.size()); }
-int ResultTableControl::ColumnCount() { return static_cast<int>(impl_->columns.size()); }
-ElementHandle ResultTableControl::Handle() const { return impl_->label.Handle(); }
-ui::UiElement* ResultTableControl::Element() { return &impl_->label; }
+Text ResultTableControl::GetItemText(int row, int column) { return impl_->list.GetItemText(row, column); }
+int ResultTableControl::Selection(std::optional<int> set) { return impl_->list.Selection(set); }
+int ResultTableControl::RowCount() { return impl_->list.RowCount(); }
+int ResultTableControl::ColumnCount() { return impl_->list.ColumnCount(); }
+ElementHandle ResultTableControl::Handle() const { return impl_->list.Handle(); }
+ui::UiElement* ResultTableControl::Element() { return &impl_->list; }
 
 // ---- Message box -----------------------------------------------------------------------
 
