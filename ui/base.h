@@ -104,8 +104,17 @@ bool IsDark(Colour colour);
 
 // ---- Drawing primitives --------------------------------------------------------
 void FillGradient(Gdiplus::Graphics& g, const Gdiplus::RectF& r, Argb c1, Argb c2, int mode = 1);
-// Styles: 0 none, 1 sunken, 2 raised, 3 solid in colour (default 0x646464),
-// 4 dashed focus cue (default black at 120); any other value is itself a colour.
+// Styles: none, sunken, raised, solid in colour (default 0x646464), dashed
+// focus cue (default black at 120); any other value is itself a colour.
+enum : int64_t {
+    kBorderNone = 0,
+    kBorderSunken = 1,
+    kBorderRaised = 2,
+    kBorderSolid = 3,
+    kBorderFocusCue = 4,
+};
+// FillGradient modes.
+enum : int { kGradientHorizontal = 0, kGradientVertical = 1 };
 void DrawBorder(Gdiplus::Graphics& g, const Gdiplus::RectF& r, int64_t style,
                 std::optional<Argb> colour = {}, float width = 1.0f);
 void RoundRectPath(Gdiplus::GraphicsPath& path, const Gdiplus::RectF& r, float radius);

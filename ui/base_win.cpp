@@ -2,6 +2,7 @@
 // the shared drawing primitives. See base.h for the guarantees.
 #include "ui/base.h"
 
+#include "ui/menu.h"
 #include "ui/resources/art.h"
 
 #include "text/text.h"
@@ -113,6 +114,7 @@ void UiStart() {
     lib.defaultCursor = LoadCursorW(nullptr, IDC_ARROW);
     lib.skinImage = LoadSkinStrip();
     RegisterHostClass();
+    StartMenus();   // the popup class and the edit boxes' shared context menu
 }
 
 bool RegisterHostClass(std::optional<std::wstring> className, std::optional<UINT> style,
@@ -277,7 +279,7 @@ bool IsDark(Colour colour) {
 void FillGradient(Gdiplus::Graphics& g, const Gdiplus::RectF& r, Argb c1, Argb c2, int mode) {
     if (r.Width <= 0 || r.Height <= 0) return;
     Gdiplus::LinearGradientBrush brush(r, Gdiplus::Color(c1), Gdiplus::Color(c2),
-                                       mode == 0 ? Gdiplus::LinearGradientModeHorizontal
+                                       mode == kGradientHorizontal ? Gdiplus::LinearGradientModeHorizontal
                                                  : static_cast<Gdiplus::LinearGradientMode>(mode));
     brush.SetWrapMode(Gdiplus::WrapModeTileFlipXY);
     g.FillRectangle(&brush, r.X, r.Y, r.Width - 1, r.Height - 1);
@@ -285,16 +287,17 @@ void FillGradient(Gdiplus::Graphics& g, const Gdiplus::RectF& r, Argb c1, Argb c
 
 void DrawBorder(Gdiplus::Graphics& g, const Gdiplus::RectF& r, int64_t style,
                 std::optional<Argb> colour, float width) {
-    if (style == 0) return;
+    if (style == kBorderNone) return;
     float x1 = r.X, y1 = r.Y, x2 = r.X + r.Width, y2 = r.Y + r.Height;
     auto line = [&](Argb c, float ax, float ay, float bx, float by) {
         Gdiplus::Pen pen(Gdiplus::Color(c), width);
         g.DrawLine(&pen, ax, ay, bx, by);
     };
-    if (style == 1 || style == 2) {
+    if (style == kBorderSunken || style == kBorderRaised) {
+        const bool sunken = style == kBorderSunken;
         Argb light = ArgbAt(0xFFFFFF, 245);
-        Argb dark = ArgbAt(0, style == 1 ? 160 : 168);
-        Argb topLeft = style == 1 ? dark : light, bottomRight = style == 1 ? light : dark;
+        Argb dark = ArgbAt(0, sunken ? 160 : 168);
+        Argb topLeft = sunken ? dark : light, bottomRight = sunken ? light : dark;
         line(topLeft, x1, y1, x2, y1);
         line(topLeft, x1, y1, x1, y2);
         line(bottomRight, x1, y2, x2, y2);
@@ -303,9 +306,9 @@ void DrawBorder(Gdiplus::Graphics& g, const Gdiplus::RectF& r, int64_t style,
     }
     Argb c;
     Gdiplus::Pen pen(Gdiplus::Color(0), width);
-    if (style == 3) {
+    if (style == kBorderSolid) {
         c = colour.value_or(ArgbAt(0x646464, 255));
-    } else if (style == 4) {
+    } else if (style == kBorderFocusCue) {
         c = colour.value_or(ArgbAt(0, 120));
         pen.SetDashStyle(Gdiplus::DashStyleDash);
     } else {

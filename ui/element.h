@@ -53,6 +53,9 @@ enum : UINT {
 };
 
 constexpr LRESULT kNotHandled = -1;
+// Elements of this kind code draw nothing of their own: a 1 x 1 back buffer,
+// never remade when they are resized.
+constexpr int kUnbufferedKind = 21;
 constexpr WPARAM kDoubleClickMarker = 10086;
 
 // The block carried by UIM_ELEMENTMESSAGE. Pointer-wide fields, so a message
@@ -61,6 +64,11 @@ struct ElementMessage {
     UINT message;
     WPARAM wParam;
     LPARAM lParam;
+    // Blocks are counted from allocation to release, so that one lost on
+    // the way (a window gone before delivery) shows.
+    static void* operator new(size_t size);
+    static void operator delete(void* block) noexcept;
+    static int Outstanding();
 };
 
 struct PaintContext {

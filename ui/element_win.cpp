@@ -4,6 +4,7 @@
 
 #include "ui/host.h"
 
+#include <atomic>
 #include <mutex>
 #include <unordered_map>
 
@@ -47,6 +48,24 @@ HandleTable& Table() {
 }
 
 }  // namespace
+
+namespace {
+std::atomic<int> outstandingBlocks{0};
+}  // namespace
+
+void* ElementMessage::operator new(size_t size) {
+    void* block = ::operator new(size);
+    ++outstandingBlocks;
+    return block;
+}
+
+void ElementMessage::operator delete(void* block) noexcept {
+    if (!block) return;
+    --outstandingBlocks;
+    ::operator delete(block);
+}
+
+int ElementMessage::Outstanding() { return outstandingBlocks.load(); }
 
 UiElement* UiElement::FromHandle(ElementHandle handle) {
     return handle ? Table().Find(handle) : nullptr;
@@ -115,8 +134,8 @@ ElementHandle UiElement::Create(UiParent parent, const UiRect& rect, int kind,
 
 void UiElement::MakeBackBuffer() {
     graphics_.reset();
-    int w = kind_ == 21 ? 1 : static_cast<int>(rect_.w + 0.5f);
-    int h = kind_ == 21 ? 1 : static_cast<int>(rect_.h + 0.5f);
+    int w = kind_ == kUnbufferedKind ? 1 : static_cast<int>(rect_.w + 0.5f);
+    int h = kind_ == kUnbufferedKind ? 1 : static_cast<int>(rect_.h + 0.5f);
     backBuffer_ = std::make_unique<Gdiplus::Bitmap>(w > 0 ? w : 1, h > 0 ? h : 1,
                                                     PixelFormat32bppARGB);
     graphics_.reset(Gdiplus::Graphics::FromImage(backBuffer_.get()));
@@ -153,16 +172,24 @@ ElementHandle UiElement::Parent() const { return parent_ ? parent_->handle_ : 0;
 
 void UiElement::SetParent(UiParent parent) {
     if (!handle_) return;
-    UiElement* p = parent.window ? nullptr : FromHandle(parent.element);
-    if (!parent.window && !p) return;
-    if (p && p->host_ != host_) return;
-    // Refuse to make an element its own ancestor.
-    for (UiElement* a = p; a; a = a->parent_) {
-        if (a == this) return;
-    }
-    Unlink();
-    AppendTo(p);
-    PostRedraw();
+    RunOnHostThread([&] {
+        // Element 0 or the host's own window: top level. Another window, or
+        // an element that is gone or belongs to another host: refused.
+        UiElement* p = nullptr;
+        if (parent.window) {
+            if (parent.window != hostWindow_) return;
+        } else if (parent.element) {
+            p = FromHandle(parent.element);
+            if (!p || p->host_ != host_) return;
+        }
+        // Refuse to make an element its own ancestor.
+        for (UiElement* a = p; a; a = a->parent_) {
+            if (a == this) return;
+        }
+        Unlink();
+        AppendTo(p);
+        PostRedraw();
+    });
 }
 
 void UiElement::Destroy() {
@@ -209,44 +236,54 @@ void UiElement::ResetFields() {
     parent_ = firstChild_ = lastChild_ = prevSibling_ = nextSibling_ = nullptr;
 }
 
+// Properties read and write the element's fields on the host window's thread
+// only; a call from another thread is carried there and waits for it.
 UiRect UiElement::Rect(std::optional<UiRect> set) {
     if (set) Move(set->x, set->y, set->w, set->h);
-    return rect_;
+    UiRect result;
+    RunOnHostThread([&] { result = rect_; });
+    return result;
 }
 
 bool UiElement::Visible(std::optional<bool> set) {
-    if (set && handle_ && *set != visible_) {
-        bool v = *set;
-        RunOnHostThread([&] {
-            visible_ = v;
-            Deliver(v ? UIM_SHOW : UIM_HIDE, 0, 0);
-            PostRedraw();
-        });
-    } else if (set && !handle_) {
-        visible_ = *set;
-    }
-    return visible_;
+    bool result = false;
+    RunOnHostThread([&] {
+        if (set && *set != visible_) {
+            visible_ = *set;
+            if (handle_) {
+                Deliver(visible_ ? UIM_SHOW : UIM_HIDE, 0, 0);
+                PostRedraw();
+            }
+        }
+        result = visible_;
+    });
+    return result;
 }
 
 bool UiElement::Disabled(std::optional<bool> set) {
-    if (set && handle_ && *set != disabled_) {
-        bool v = *set;
-        RunOnHostThread([&] {
-            disabled_ = v;
-            if (v && host_->Focused() == handle_) {
+    bool result = false;
+    RunOnHostThread([&] {
+        if (set && handle_ && *set != disabled_) {
+            disabled_ = *set;
+            if (disabled_ && host_->Focused() == handle_) {
                 host_->focused_ = 0;
                 Deliver(UIM_KILLFOCUS, 0, 0);
             }
             Deliver(UIM_MOUSELEAVE, 0, 0);
             PostRedraw();
-        });
-    }
-    return disabled_;
+        }
+        result = disabled_;
+    });
+    return result;
 }
 
 bool UiElement::Focusable(std::optional<bool> set) {
-    if (set) focusable_ = *set;
-    return focusable_;
+    bool result = false;
+    RunOnHostThread([&] {
+        if (set) focusable_ = *set;
+        result = focusable_;
+    });
+    return result;
 }
 
 bool UiElement::HasFocus() {
@@ -279,15 +316,16 @@ void UiElement::ShiftDescendants(float dx, float dy) {
 void UiElement::Move(std::optional<float> left, std::optional<float> top,
                      std::optional<float> width, std::optional<float> height, bool repaint) {
     if (!handle_) return;
-    UiRect n{left.value_or(rect_.x), top.value_or(rect_.y), width.value_or(rect_.w),
-             height.value_or(rect_.h)};
-    if (n.SameAs(rect_)) return;
     RunOnHostThread([&] {
+        if (!handle_) return;
+        UiRect n{left.value_or(rect_.x), top.value_or(rect_.y), width.value_or(rect_.w),
+                 height.value_or(rect_.h)};
+        if (n.SameAs(rect_)) return;
         oldRect_ = rect_;
         bool resized = !CoordEqual(n.w, rect_.w) || !CoordEqual(n.h, rect_.h);
         rect_ = n;
         ShiftDescendants(n.x - oldRect_.x, n.y - oldRect_.y);
-        if (resized && kind_ != 21) {
+        if (resized && kind_ != kUnbufferedKind) {
             MakeBackBuffer();
             Deliver(UIM_SIZE, static_cast<WPARAM>(n.w), static_cast<LPARAM>(n.h));
             Deliver(WM_PAINT, 0, 0);
@@ -299,11 +337,15 @@ void UiElement::Move(std::optional<float> left, std::optional<float> top,
 }
 
 Text UiElement::Tooltip(std::optional<Text> set, bool apply) {
-    if (set) {
-        tooltip_ = *set;
-        if (apply) ApplyTooltip(tooltip_);
-    }
-    return tooltip_;
+    Text result;
+    RunOnHostThread([&] {
+        if (set) {
+            tooltip_ = *set;
+            if (apply) ApplyTooltip(tooltip_);
+        }
+        result = tooltip_;
+    });
+    return result;
 }
 
 void UiElement::ApplyTooltip(const Text& text) {
@@ -322,33 +364,46 @@ void UiElement::BindEvent(UINT message, BoundHandler handler) {
 }
 
 int UiElement::Alpha(std::optional<int> set, bool repaint) {
-    if (set && *set != alpha_) {
-        int a = *set < 0 ? 0 : *set > 255 ? 255 : *set;
-        RunOnHostThread([&] {
-            alpha_ = a;
+    int result = 0;
+    RunOnHostThread([&] {
+        if (set && *set != alpha_) {
+            alpha_ = *set < 0 ? 0 : *set > 255 ? 255 : *set;
             if (handle_) {
-                Deliver(UIM_ALPHA, 0, a);
+                Deliver(UIM_ALPHA, 0, alpha_);
                 if (repaint) PostRedraw();
             }
-        });
-    }
-    return alpha_;
+        }
+        result = alpha_;
+    });
+    return result;
 }
 
 int UiElement::Fade(std::optional<int> steps, std::optional<int> interval) {
-    if (steps) fadeSteps_ = *steps;
-    if (interval) fadeInterval_ = *interval;
-    return fadeSteps_;
+    int result = 0;
+    RunOnHostThread([&] {
+        if (steps) fadeSteps_ = *steps;
+        if (interval) fadeInterval_ = *interval;
+        result = fadeSteps_;
+    });
+    return result;
 }
 
 int UiElement::FadeInterval(std::optional<int> set) {
-    if (set) fadeInterval_ = *set;
-    return fadeInterval_;
+    int result = 0;
+    RunOnHostThread([&] {
+        if (set) fadeInterval_ = *set;
+        result = fadeInterval_;
+    });
+    return result;
 }
 
 int UiElement::Transition(std::optional<int> set) {
-    if (set) transitionKind_ = *set;
-    return transitionKind_;
+    int result = 0;
+    RunOnHostThread([&] {
+        if (set) transitionKind_ = *set;
+        result = transitionKind_;
+    });
+    return result;
 }
 
 LRESULT UiElement::SendEvent(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -369,34 +424,42 @@ void UiElement::PostEvent(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 HCURSOR UiElement::Cursor(std::optional<uintptr_t> value, bool isHandle) {
-    if (value) {
-        cursor_ = isHandle ? reinterpret_cast<HCURSOR>(*value)
-                           : (*value ? LoadCursorW(nullptr, MAKEINTRESOURCEW(*value)) : nullptr);
-    }
-    return cursor_;
+    HCURSOR result = nullptr;
+    RunOnHostThread([&] {
+        if (value) {
+            cursor_ = isHandle ? reinterpret_cast<HCURSOR>(*value)
+                               : (*value ? LoadCursorW(nullptr, MAKEINTRESOURCEW(*value)) : nullptr);
+        }
+        result = cursor_;
+    });
+    return result;
 }
 
 Text UiElement::TagText(std::optional<Text> set) {
-    if (set) tagText_ = *set;
-    return tagText_;
+    Text result;
+    RunOnHostThread([&] {
+        if (set) tagText_ = *set;
+        result = tagText_;
+    });
+    return result;
 }
 
+// Each sets only its own coordinate, and only when it changed.
 int UiElement::Left(std::optional<int> set) {
-    if (set && !CoordEqual(static_cast<float>(*set), rect_.x)) Move(static_cast<float>(*set), {});
-    return static_cast<int>(rect_.x);
+    if (set) Move(static_cast<float>(*set), {});
+    return static_cast<int>(Rect().x);
 }
 int UiElement::Top(std::optional<int> set) {
-    if (set && !CoordEqual(static_cast<float>(*set), rect_.y)) Move({}, static_cast<float>(*set));
-    return static_cast<int>(rect_.y);
+    if (set) Move({}, static_cast<float>(*set));
+    return static_cast<int>(Rect().y);
 }
 int UiElement::Width(std::optional<int> set) {
-    if (set && !CoordEqual(static_cast<float>(*set), rect_.w)) Move({}, {}, static_cast<float>(*set));
-    return static_cast<int>(rect_.w);
+    if (set) Move({}, {}, static_cast<float>(*set));
+    return static_cast<int>(Rect().w);
 }
 int UiElement::Height(std::optional<int> set) {
-    if (set && !CoordEqual(static_cast<float>(*set), rect_.h))
-        Move({}, {}, {}, static_cast<float>(*set));
-    return static_cast<int>(rect_.h);
+    if (set) Move({}, {}, {}, static_cast<float>(*set));
+    return static_cast<int>(Rect().h);
 }
 
 void UiElement::ZOrder(int position, bool noRepaint) {

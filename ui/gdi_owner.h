@@ -70,16 +70,16 @@ using UniqueFont = gdi_detail::Owner<gdi_detail::ObjectTraits<HFONT>>;
 using UniqueBrush = gdi_detail::Owner<gdi_detail::ObjectTraits<HBRUSH>>;
 
 // A DC from GetDC (window null: the screen), released to the same window.
-class WindowDc {
+class UniqueWindowDc {
 public:
-    WindowDc() = default;
-    explicit WindowDc(HWND window) : window_(window), dc_(GetDC(window)) {}
-    ~WindowDc() { Reset(); }
-    WindowDc(const WindowDc&) = delete;
-    WindowDc& operator=(const WindowDc&) = delete;
-    WindowDc(WindowDc&& o) noexcept
+    UniqueWindowDc() = default;
+    explicit UniqueWindowDc(HWND window) : window_(window), dc_(GetDC(window)) {}
+    ~UniqueWindowDc() { Reset(); }
+    UniqueWindowDc(const UniqueWindowDc&) = delete;
+    UniqueWindowDc& operator=(const UniqueWindowDc&) = delete;
+    UniqueWindowDc(UniqueWindowDc&& o) noexcept
         : window_(std::exchange(o.window_, nullptr)), dc_(std::exchange(o.dc_, nullptr)) {}
-    WindowDc& operator=(WindowDc&& o) noexcept {
+    UniqueWindowDc& operator=(UniqueWindowDc&& o) noexcept {
         if (this != &o) {
             Reset();
             window_ = std::exchange(o.window_, nullptr);

@@ -44,6 +44,39 @@ enum : int {
     kStyleStandard = 1024,
 };
 
+// Show and close animation kinds (Show's effect, SetCloseEffect); the other
+// kinds fade like kEffectFade.
+enum : int {
+    kEffectNone = 0,
+    kEffectFade = 1,        // fade in or out at full size
+    kEffectZoomFade = 2,    // closing: the picture swells as it fades
+    kEffectScaleFade = 7,   // showing: grows from nine tenths; closing: shrinks towards its centre
+};
+
+// Background picture layouts (AttachOptions::pictureLayout); other values
+// show the background colour only.
+enum : int {
+    kLayoutNatural = 0,     // natural size at (5, 5), tinted with the theme colour when asked
+    kLayoutStretched = 2,   // stretched inside a 5-pixel border
+};
+
+// frameMargin 1 is skin mode: the picture covers the whole window and no
+// frame is drawn; 0 draws the frame with square corners.
+constexpr int kSkinMargin = 1;
+constexpr int kSquareMargin = 0;
+
+// Caption button kinds, right to left in this order; each kind is also the
+// styleFlags bit that asks for the button.
+enum class CaptionButtonKind : int {
+    Close = kStyleClose,
+    Maximize = kStyleMaximize,
+    Minimize = kStyleMinimize,
+    Menu = 32,
+    Appearance = 64,
+    Pin = 128,
+    Help = 256,
+};
+
 struct AttachOptions {
     std::string background;              // picture bytes; empty = none
     std::optional<Colour> colour;        // background/theme colour
@@ -52,7 +85,7 @@ struct AttachOptions {
     int frameMargin = 7;
     bool dragAnywhere = true;
     std::optional<bool> blurBehind;
-    int pictureLayout = 0;
+    int pictureLayout = kLayoutNatural;
     bool tint = true;
     int64_t marginColour = 0;            // -1 counts as 0
     bool roundCorners = true;            // default for text elements
@@ -101,7 +134,7 @@ public:
                                std::optional<Colour> colour = {}, int fade = 0);
     virtual void SetFocus(ElementHandle element);
     virtual void Redraw();
-    virtual void Show(int effect = 0, int duration = 200);
+    virtual void Show(int effect = kEffectNone, int duration = 200);
     virtual void SetCloseEffect(int effect) { closeEffect_ = effect; }
     virtual void SetCursor(HCURSOR cursor) { defaultCursor_ = cursor; }
 
@@ -148,15 +181,19 @@ public:
     Colour ThemeColour() const { return backgroundColour_; }
     bool RoundCorners() const { return roundCorners_; }
     Gdiplus::Image* BackgroundPicture() const { return backgroundPicture_; }
-    HDC MemoryDc() const { return memoryDc_; }
-    HDC WindowDc() const { return windowDc_; }
-    HBITMAP DibSection() const { return dibSection_; }
+    HDC MemoryDc() const { return buffer_.Dc(); }
+    HDC WindowDc() const { return windowDc_.Get(); }
+    HBITMAP DibSection() const { return buffer_.Bitmap(); }
     // Composed pixel (premultiplied 0xAARRGGBB) at a client point; 0 outside.
     uint32_t PixelAt(int x, int y) const;
-    const uint32_t* Bits() const { return dibBits_; }
+    const uint32_t* Bits() const { return buffer_.Bits(); }
     ElementHandle TitleElement() const;
     ElementHandle IconElement() const;
     std::vector<ElementHandle> CaptionButtons() const;
+    // The caption button of a kind, 0 when the host has none; the kind of a
+    // caption button, nothing for any other element.
+    ElementHandle CaptionButton(CaptionButtonKind kind) const;
+    std::optional<CaptionButtonKind> CaptionButtonKindOf(ElementHandle element) const;
     const std::vector<std::pair<ElementHandle, wchar_t>>& Accelerators() const { return accelerators_; }
     int BackgroundFadeLevel() const { return fadeLevel_; }
     int ClosingFrames() const { return closingFrames_; }
@@ -198,6 +235,7 @@ protected:
     std::optional<LRESULT> OnPaintMessage(UINT message, WPARAM wParam, LPARAM lParam);
     std::optional<LRESULT> OnLibraryMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void FlushQueue();
+    void FocusNextInTabOrder();
     // Element tree of the top-level elements.
     UiElement* firstTop_ = nullptr;
     UiElement* lastTop_ = nullptr;
@@ -211,22 +249,17 @@ private:
     bool busy_ = false;
     bool frozen_ = false;
     bool tracking_ = false;
-    HDC memoryDc_ = nullptr;
-    std::unique_ptr<Gdiplus::Bitmap> bufferBitmap_;     // GDI+ view of the DIB bits
-    std::unique_ptr<Gdiplus::Graphics> graphics_;
-    HBITMAP dibSection_ = nullptr;
-    HGDIOBJ oldBitmap_ = nullptr;
-    uint32_t* dibBits_ = nullptr;
+    UniqueWindowDc windowDc_;                                 // held while attached
+    DibSurface buffer_;                                 // the back buffer, window-sized
     std::vector<uint32_t> backgroundBits_;              // the composed background
     std::vector<uint32_t> transitionBits_;              // background cross-fade source
-    HDC windowDc_ = nullptr;
     SIZE size_{0, 0};
     int alpha_ = -1;
     int frameMargin_ = 7;
     int styleFlags_ = 0;
     bool resizable_ = false;
     bool dragAnywhere_ = true;
-    int closeEffect_ = 0;
+    int closeEffect_ = kEffectNone;
     bool blurBehind_ = false;
     HCURSOR defaultCursor_ = nullptr;
     std::unique_ptr<UiPicture> iconElement_;
@@ -236,7 +269,7 @@ private:
     Gdiplus::Image* backgroundPicture_ = nullptr;
     ImageSource backgroundSource_;
     Colour backgroundColour_ = 0x606060;
-    int pictureLayout_ = 0;
+    int pictureLayout_ = kLayoutNatural;
     int64_t marginColour_ = 0;
     bool tint_ = true;
     bool roundCorners_ = true;
@@ -258,12 +291,11 @@ private:
     // Scratch surface of the element transitions (UIM_CUSTOMDRAW and the
     // cross-fade), fitted to the window size at each use.
     DibSurface scratch_;
-    // Frame surface of the animations: a second DIB of the window size.
-    HDC frameDc_ = nullptr;
-    HBITMAP frameBitmap_ = nullptr;
-    HGDIOBJ frameOld_ = nullptr;
-    uint32_t* frameBits_ = nullptr;
-    void EnsureFrameSurface();
+    // Frame surface of the animations and the background fade: a second
+    // DIB, fitted to the window size at each use and released after.
+    DibSurface frame_;
+    bool EnsureFrameSurface();
+    void EndBackgroundFade();
     void ReleaseFrameSurface();
     void PresentFrame();
     void DrawAnimationFrame(int insetX, int insetY, int alpha);

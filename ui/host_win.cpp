@@ -8,6 +8,7 @@
 #include "ui/text_elements.h"
 
 #include <commctrl.h>
+#include <imm.h>
 #include <windowsx.h>
 
 #include <algorithm>
@@ -19,19 +20,50 @@ namespace {
 
 constexpr wchar_t kHostProperty[] = L"Kv_Wnd_Control";
 
+// Caption geometry, in client pixels. The buttons' sizes are those of their
+// cells in the skin strip.
+constexpr float kCaptionIconLeft = 11, kCaptionIconTop = 11, kCaptionIconSize = 16;
+constexpr float kCaptionButtonTop = 7;
+constexpr float kCaptionButtonsRightInset = 12;   // right edge of the first button from the window's
+constexpr float kCaptionTitleLeft = 11, kCaptionTitleLeftAfterIcon = 33, kCaptionTitleTop = 9;
+constexpr float kCaptionTitleHeight = 20, kCaptionTitleGap = 6, kCaptionTitleMinWidth = 10;
+constexpr Colour kCaptionTitleColour = 0xFFFFFF;
+constexpr int kCaptionTitleAlpha = 250;
+// A double click on no element within this top band toggles maximise.
+constexpr int kCaptionBandHeight = 30;
+// A maximised window reaches this far past the work area on every side, so
+// that its shadow margin lies off-screen.
+constexpr int kMaximisedOverhang = 7;
+// Minimum tracking size: the buttons, a close button's extra width, the
+// icon's room and a pixel; windows without caption parts go smaller.
+constexpr int kMinTrackCloseExtra = art::kCloseButtonWidth - art::kCaptionButtonWidth;
+constexpr int kMinTrackIconRoom = 35;
+constexpr int kMinTrackHeight = 38;
+constexpr SIZE kMinTrackBare{21, 20};
+// Resize zones: the top and left bands are 8 pixels, the bottom and right 10,
+// and the corners 10 along the top and bottom edges.
+constexpr int kResizeBandNear = 8, kResizeBandFar = 10, kResizeCorner = 10;
+
+float CaptionButtonWidth(CaptionButtonKind kind) {
+    return static_cast<float>(kind == CaptionButtonKind::Close ? art::kCloseButtonWidth
+                                                               : art::kCaptionButtonWidth);
+}
+
 LRESULT CALLBACK SharedHostProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* host = static_cast<UiHost*>(GetPropW(window, kHostProperty));
     if (!host) return DefWindowProcW(window, message, wParam, lParam);
     return host->WindowProc(message, wParam, lParam);
 }
 
-// A caption button: close (4), maximise (8), minimise (16) or one of the four
-// further kinds (32..256). Kind code 1, never a Tab stop; it takes presses
-// through UIM_WANTPRESS and performs its system command on click.
+// A caption button of one kind. Kind code 1, never a Tab stop; it takes
+// presses through UIM_WANTPRESS and performs its system command on click
+// (close, maximise or restore, minimise; the other kinds only report the
+// click to the application).
 class UiCaptionButton : public UiElement {
 public:
-    explicit UiCaptionButton(int buttonKind) : buttonKind_(buttonKind) {}
-    int ButtonKind() const { return buttonKind_; }
+    static constexpr int kElementKind = 1;
+    explicit UiCaptionButton(CaptionButtonKind buttonKind) : buttonKind_(buttonKind) {}
+    CaptionButtonKind ButtonKind() const { return buttonKind_; }
 
 protected:
     LRESULT HandleMessage(UINT message, WPARAM, LPARAM) override {
@@ -46,9 +78,14 @@ protected:
         case UIM_MOVED: Paint(); return kNotHandled;
         case UIM_CLICK: {
             HWND w = HostWindow();
-            if (buttonKind_ == 4) PostMessageW(w, WM_SYSCOMMAND, SC_CLOSE, 0);
-            if (buttonKind_ == 8) PostMessageW(w, WM_SYSCOMMAND, IsZoomed(w) ? SC_RESTORE : SC_MAXIMIZE, 0);
-            if (buttonKind_ == 16) PostMessageW(w, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+            switch (buttonKind_) {
+            case CaptionButtonKind::Close: PostMessageW(w, WM_SYSCOMMAND, SC_CLOSE, 0); break;
+            case CaptionButtonKind::Maximize:
+                PostMessageW(w, WM_SYSCOMMAND, IsZoomed(w) ? SC_RESTORE : SC_MAXIMIZE, 0);
+                break;
+            case CaptionButtonKind::Minimize: PostMessageW(w, WM_SYSCOMMAND, SC_MINIMIZE, 0); break;
+            default: break;
+            }
             return kNotHandled;
         }
         default: return kNotHandled;
@@ -61,8 +98,10 @@ private:
         if (!BeginPaint(ctx)) return;
         // The button's cell of the skin strip: glyph by kind (restore for a
         // zoomed window's maximise button), column by hot/pressed.
-        art::CaptionGlyph glyph = art::CaptionGlyphForKind(buttonKind_);
-        if (buttonKind_ == 8 && IsZoomed(HostWindow())) glyph = art::CaptionGlyph::Restore;
+        art::CaptionGlyph glyph = art::CaptionGlyphForKind(static_cast<int>(buttonKind_));
+        if (buttonKind_ == CaptionButtonKind::Maximize && IsZoomed(HostWindow())) {
+            glyph = art::CaptionGlyph::Restore;
+        }
         art::CaptionState state = pressed_ ? art::CaptionState::Pressed
                                   : hot_   ? art::CaptionState::Hot
                                            : art::CaptionState::Normal;
@@ -79,9 +118,22 @@ private:
     }
 
     bool pressed_ = false;
-    int buttonKind_;
+    CaptionButtonKind buttonKind_;
     bool hot_ = false;
 };
+
+// The blocks posted to a window for later (element messages, redraw
+// rectangles) are the window's to free; those still queued when it goes
+// would be dropped with its queue, so they are taken out and freed here.
+void DrainDeferredMessages(HWND window) {
+    MSG msg;
+    while (PeekMessageW(&msg, window, UIM_ELEMENTMESSAGE, UIM_ELEMENTMESSAGE, PM_REMOVE | PM_QS_POSTMESSAGE)) {
+        delete reinterpret_cast<ElementMessage*>(msg.lParam);
+    }
+    while (PeekMessageW(&msg, window, UIM_INVALIDATE, UIM_INVALIDATE, PM_REMOVE | PM_QS_POSTMESSAGE)) {
+        if (msg.wParam == 1) delete reinterpret_cast<UiRect*>(msg.lParam);
+    }
+}
 
 }  // namespace
 
@@ -164,7 +216,7 @@ bool UiHost::Attach(HWND window, const AttachOptions& options) {
     RECT wr{};
     GetWindowRect(window, &wr);
     size_ = {wr.right - wr.left, wr.bottom - wr.top};
-    windowDc_ = GetDC(window);
+    windowDc_ = UniqueWindowDc(window);
     CreateBuffers();
     if (alpha_ != -1) {
         SetWindowLongPtrW(window, GWL_EXSTYLE, GetWindowLongPtrW(window, GWL_EXSTYLE) | WS_EX_LAYERED);
@@ -209,32 +261,38 @@ void UiHost::BuildCaption() {
         if (!icon) icon = reinterpret_cast<HICON>(GetClassLongPtrW(window_, GCLP_HICONSM));
         iconElement_ = std::make_unique<UiPicture>();
         PictureOptions po;
-        po.sizeMode = 2;
-        iconElement_->Create(window_, {11, 11, 16, 16}, icon, po);
+        po.sizeMode = kPictureStretched;
+        iconElement_->Create(window_, {kCaptionIconLeft, kCaptionIconTop, kCaptionIconSize, kCaptionIconSize},
+                             icon, po);
         iconElement_->Focusable(false);
     }
-    float right = w - 12;
-    for (int kind = 4; kind <= 256; kind <<= 1) {
-        if (!(styleFlags_ & kind)) continue;
-        float bw = kind == 4 ? 39.0f : 28.0f;
+    float right = w - kCaptionButtonsRightInset;
+    for (CaptionButtonKind kind : {CaptionButtonKind::Close, CaptionButtonKind::Maximize, CaptionButtonKind::Minimize,
+                                   CaptionButtonKind::Menu, CaptionButtonKind::Appearance, CaptionButtonKind::Pin,
+                                   CaptionButtonKind::Help}) {
+        if (!(styleFlags_ & static_cast<int>(kind))) continue;
+        float bw = CaptionButtonWidth(kind);
         auto button = std::make_unique<UiCaptionButton>(kind);
         CreateOptions co;
         co.focusable = false;
-        button->Create(window_, {right - bw, 7, bw, 19}, 1, co);
+        button->Create(window_, {right - bw, kCaptionButtonTop, bw, static_cast<float>(art::kCaptionButtonHeight)},
+                       UiCaptionButton::kElementKind, co);
         right -= bw;
         captionButtons_.push_back(std::move(button));
     }
     if (styleFlags_ & kStyleTitle) {
-        float left = (styleFlags_ & kStyleIcon) ? 33.0f : 11.0f;
+        float left = (styleFlags_ & kStyleIcon) ? kCaptionTitleLeftAfterIcon : kCaptionTitleLeft;
         int length = GetWindowTextLengthW(window_);
         std::wstring title(static_cast<size_t>(length) + 1, L'\0');
         GetWindowTextW(window_, title.data(), length + 1);
         title.resize(static_cast<size_t>(length));
         titleElement_ = std::make_unique<UiLabel>();
         LabelOptions lo;
-        lo.colour = 0xFFFFFF;
-        lo.alpha = 250;
-        titleElement_->Create(window_, {left, 9, std::max(10.0f, right - left - 6), 20},
+        lo.colour = kCaptionTitleColour;
+        lo.alpha = kCaptionTitleAlpha;
+        titleElement_->Create(window_,
+                              {left, kCaptionTitleTop, std::max(kCaptionTitleMinWidth, right - left - kCaptionTitleGap),
+                               kCaptionTitleHeight},
                               WideToGbk(title), lo);
     }
 }
@@ -247,13 +305,27 @@ std::vector<ElementHandle> UiHost::CaptionButtons() const {
     return out;
 }
 
+ElementHandle UiHost::CaptionButton(CaptionButtonKind kind) const {
+    for (auto& b : captionButtons_) {
+        if (static_cast<const UiCaptionButton&>(*b).ButtonKind() == kind) return b->Handle();
+    }
+    return 0;
+}
+
+std::optional<CaptionButtonKind> UiHost::CaptionButtonKindOf(ElementHandle element) const {
+    for (auto& b : captionButtons_) {
+        if (element && b->Handle() == element) return static_cast<const UiCaptionButton&>(*b).ButtonKind();
+    }
+    return std::nullopt;
+}
+
 void UiHost::Detach() {
     if (!window_) return;
     HWND window = window_;
     if (oldWindowProc_ && IsWindow(window)) {
         SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(oldWindowProc_));
     }
-    KillTimer(window, kBackgroundFadeTimer);
+    EndBackgroundFade();
     // Destroy the whole tree, last first; caption elements are part of it.
     detaching_ = true;
     while (lastTop_) {
@@ -272,8 +344,7 @@ void UiHost::Detach() {
     isPressed_ = false;
     ReleaseFrameSurface();
     DestroyBuffers();
-    if (windowDc_) ReleaseDC(window, windowDc_);
-    windowDc_ = nullptr;
+    windowDc_.Reset();
     RemovePropW(window, kHostProperty);
     window_ = nullptr;
     oldWindowProc_ = nullptr;
@@ -336,6 +407,7 @@ std::optional<LRESULT> UiHost::OnLifecycleMessage(UINT message, WPARAM wParam, L
     case WM_DESTROY: {
         WNDPROC old = oldWindowProc_;
         Detach();
+        DrainDeferredMessages(window);
         return old ? CallWindowProcW(old, window, message, wParam, lParam)
                    : DefWindowProcW(window, message, wParam, lParam);
     }
@@ -431,9 +503,18 @@ std::optional<LRESULT> UiHost::OnKeyboardMessage(UINT message, WPARAM wParam, LP
 
 std::optional<LRESULT> UiHost::OnImeMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_IME_COMPOSITION:
-        if (focused_) UiElement::DeliverTo(focused_, message, wParam, lParam);
+    case WM_IME_COMPOSITION: {
+        LRESULT taken = focused_ ? UiElement::DeliverTo(focused_, message, wParam, lParam) : kNotHandled;
+        // An element that took the result string has inserted it; the default
+        // processing would type it again (WM_IME_CHAR, then WM_CHAR). Only the
+        // composition parts, if any, go on.
+        constexpr LPARAM kResultParts = GCS_RESULTREADSTR | GCS_RESULTREADCLAUSE | GCS_RESULTSTR | GCS_RESULTCLAUSE;
+        if (taken != kNotHandled && (lParam & GCS_RESULTSTR)) {
+            lParam &= ~kResultParts;
+            if (!lParam) return 0;
+        }
         return CallOld(message, wParam, lParam);
+    }
     default:
         return std::nullopt;
     }
@@ -475,13 +556,16 @@ std::optional<LRESULT> UiHost::OnFrameMessage(UINT message, WPARAM wParam, LPARA
         auto* mm = reinterpret_cast<MINMAXINFO*>(lParam);
         RECT work{};
         SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-        mm->ptMaxSize = {work.right - work.left + 14, work.bottom - work.top + 14};
-        mm->ptMaxPosition = {work.left - 7, work.top - 7};
+        mm->ptMaxSize = {work.right - work.left + 2 * kMaximisedOverhang,
+                         work.bottom - work.top + 2 * kMaximisedOverhang};
+        mm->ptMaxPosition = {work.left - kMaximisedOverhang, work.top - kMaximisedOverhang};
         if (styleFlags_ != 0) {
             int buttons = static_cast<int>(captionButtons_.size());
-            mm->ptMinTrackSize = {buttons * 28 + ((styleFlags_ & kStyleClose) ? 11 : 0) + 35 + 1, 38};
+            mm->ptMinTrackSize = {buttons * art::kCaptionButtonWidth +
+                                      ((styleFlags_ & kStyleClose) ? kMinTrackCloseExtra : 0) + kMinTrackIconRoom + 1,
+                                  kMinTrackHeight};
         } else {
-            mm->ptMinTrackSize = {21, 20};
+            mm->ptMinTrackSize = {kMinTrackBare.cx, kMinTrackBare.cy};
         }
         return 0;
     }
@@ -507,9 +591,9 @@ std::optional<LRESULT> UiHost::OnPaintMessage(UINT message, WPARAM, LPARAM) {
     case WM_PAINT: {
         PAINTSTRUCT ps;
         HDC dc = ::BeginPaint(window_, &ps);
-        if (memoryDc_ && alpha_ == -1) {
+        if (buffer_.Dc() && alpha_ == -1) {
             BitBlt(dc, ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right - ps.rcPaint.left,
-                   ps.rcPaint.bottom - ps.rcPaint.top, memoryDc_, ps.rcPaint.left, ps.rcPaint.top,
+                   ps.rcPaint.bottom - ps.rcPaint.top, buffer_.Dc(), ps.rcPaint.left, ps.rcPaint.top,
                    SRCCOPY);
         }
         ::EndPaint(window_, &ps);
@@ -519,7 +603,7 @@ std::optional<LRESULT> UiHost::OnPaintMessage(UINT message, WPARAM, LPARAM) {
         return 1;   // every pixel comes from the back buffer
     case UIM_UPDATE:
         if (alpha_ != -1) Present();
-        else if (memoryDc_) BitBlt(windowDc_, 0, 0, size_.cx, size_.cy, memoryDc_, 0, 0, SRCCOPY);
+        else if (buffer_.Dc()) BitBlt(windowDc_.Get(), 0, 0, size_.cx, size_.cy, buffer_.Dc(), 0, 0, SRCCOPY);
         return 0;
     default:
         return std::nullopt;
@@ -580,15 +664,15 @@ void UiHost::OnSize() {
     DestroyBuffers();
     CreateBuffers();
     // Keep the caption buttons at the right edge and the title between.
-    float right = static_cast<float>(n.cx) - 12;
+    float right = static_cast<float>(n.cx) - kCaptionButtonsRightInset;
     for (auto& b : captionButtons_) {
         float bw = b->Rect().w;
-        b->Move(right - bw, 7, {}, {}, false);
+        b->Move(right - bw, kCaptionButtonTop, {}, {}, false);
         right -= bw;
     }
     if (titleElement_) {
         float left = titleElement_->Rect().x;
-        titleElement_->Move({}, {}, std::max(10.0f, right - left - 6), {}, false);
+        titleElement_->Move({}, {}, std::max(kCaptionTitleMinWidth, right - left - kCaptionTitleGap), {}, false);
     }
     SetBackground({}, {}, 0);
 }
@@ -719,7 +803,7 @@ void UiHost::OnMouse(UINT message, WPARAM wParam, LPARAM lParam) {
                 startMove();
                 started = true;
             }
-        } else if (doubleClick && y < 30 && (styleFlags_ & kStyleMaximize)) {
+        } else if (doubleClick && y < kCaptionBandHeight && (styleFlags_ & kStyleMaximize)) {
             toggleMaximise();
             startMove();
             started = true;
@@ -740,16 +824,24 @@ bool UiHost::OnResizeZone(UINT message, int x, int y) {
     zoneCursor_ = nullptr;
     if (!resizable_ || isPressed_ || IsZoomed(window_)) return false;
     int w = size_.cx, h = size_.cy;
-    int zone = 0;
-    if (y < 8) zone = x < 10 ? 4 : (w - x >= 10 ? 3 : 5);
-    else if (h - y < 10) zone = x < 10 ? 7 : (w - x >= 10 ? 6 : 8);
-    else if (x < 8) zone = 1;
-    else if (w - x < 10) zone = 2;
-    if (!zone) return false;
+    // The zone numbers are what SC_SIZE adds for each edge and corner.
+    enum Zone : int { kNone = 0, kLeft = 1, kRight = 2, kTop = 3, kTopLeft = 4, kTopRight = 5,
+                      kBottom = 6, kBottomLeft = 7, kBottomRight = 8 };
+    Zone zone = kNone;
+    if (y < kResizeBandNear) {
+        zone = x < kResizeCorner ? kTopLeft : (w - x >= kResizeCorner ? kTop : kTopRight);
+    } else if (h - y < kResizeBandFar) {
+        zone = x < kResizeCorner ? kBottomLeft : (w - x >= kResizeCorner ? kBottom : kBottomRight);
+    } else if (x < kResizeBandNear) {
+        zone = kLeft;
+    } else if (w - x < kResizeBandFar) {
+        zone = kRight;
+    }
+    if (zone == kNone) return false;
     LPCWSTR id = IDC_SIZEWE;
-    if (zone == 4 || zone == 8) id = IDC_SIZENWSE;
-    else if (zone == 5 || zone == 7) id = IDC_SIZENESW;
-    else if (zone == 3 || zone == 6) id = IDC_SIZENS;
+    if (zone == kTopLeft || zone == kBottomRight) id = IDC_SIZENWSE;
+    else if (zone == kTopRight || zone == kBottomLeft) id = IDC_SIZENESW;
+    else if (zone == kTop || zone == kBottom) id = IDC_SIZENS;
     zoneCursor_ = LoadCursorW(nullptr, id);
     ::SetCursor(zoneCursor_);
     if (hovered_) {
@@ -766,19 +858,7 @@ bool UiHost::OnResizeZone(UINT message, int x, int y) {
 void UiHost::OnKeyDown(WPARAM wParam, LPARAM lParam) {
     if (focused_ && UiElement::DeliverTo(focused_, WM_KEYDOWN, wParam, lParam) != kNotHandled) return;
     if (wParam == VK_TAB) {
-        UiElement* start = UiElement::FromHandle(focused_);
-        if (!start) start = firstTop_;
-        if (!start) return;
-        while (start->parent_) start = start->parent_;
-        UiElement* e = start;
-        for (;;) {
-            e = e->nextSibling_ ? e->nextSibling_ : firstTop_;
-            if (e == start) break;   // one full round without a candidate
-            if (e->visible_ && e->focusable_ && !e->disabled_ && e->kind_ != 1) {
-                SetFocus(e->handle_);
-                break;
-            }
-        }
+        FocusNextInTabOrder();
         return;
     }
     if (wParam == VK_RETURN || wParam == VK_SPACE) {
@@ -788,6 +868,46 @@ void UiHost::OnKeyDown(WPARAM wParam, LPARAM lParam) {
             UiElement::DeliverTo(h, UIM_CLICK, 0, 0);
             Raise(HostEvent::Click, h, 0, 0);
         }
+    }
+}
+
+void UiHost::FocusNextInTabOrder() {
+    // Drawing order: an element, then its children, then its next sibling.
+    auto next = [](UiElement* e) -> UiElement* {
+        if (e->firstChild_) return e->firstChild_;
+        for (; e; e = e->parent_) {
+            if (e->nextSibling_) return e->nextSibling_;
+        }
+        return nullptr;
+    };
+    // Only what the user can see and click takes the focus: not inside a
+    // hidden or disabled element, and never a caption button.
+    auto eligible = [](UiElement* e) {
+        if (!e->focusable_ || e->kind_ == UiCaptionButton::kElementKind) return false;
+        for (UiElement* a = e; a; a = a->parent_) {
+            if (!a->visible_ || a->disabled_) return false;
+        }
+        return true;
+    };
+    UiElement* start = UiElement::FromHandle(focused_);
+    if (start && start->host_ != this) start = nullptr;
+    // From the element after the focused one, or with no focus from the
+    // first element; one round at most, wrapping after the last.
+    UiElement* e = start ? next(start) : firstTop_;
+    bool wrapped = false;
+    for (;;) {
+        if (!e) {
+            if (wrapped || !start) return;
+            wrapped = true;
+            e = firstTop_;
+            if (!e) return;
+        }
+        if (e == start) return;
+        if (eligible(e)) {
+            SetFocus(e->handle_);
+            return;
+        }
+        e = next(e);
     }
 }
 

@@ -21,10 +21,17 @@ bool SelectImageFrame(Gdiplus::Image* image, int index);
 Gdiplus::Bitmap* IconToBitmap(HICON icon);
 void SetRoundWindowRegion(HWND window, int width, int height, int inset, int corner);
 
+// How a picture element fits its image (PictureOptions::sizeMode).
+enum : int {
+    kPictureNatural = 1,      // natural size at the element's top-left corner
+    kPictureStretched = 2,    // stretched over the element
+    kPictureSourceRect = 3,   // the sourceRect part of the image, stretched over the element
+};
+
 struct PictureOptions {
     bool playing = true;
     Argb backColour = 0;
-    int sizeMode = 1;                // 1 natural, 2 stretched, 3 sourceRect
+    int sizeMode = kPictureNatural;
     UiRect sourceRect;
     bool replaceZeroDelays = true;
     bool visible = true;
@@ -62,7 +69,7 @@ private:
     int frameCount_ = 0;
     std::vector<int> frameDelays_;
     Argb backColour_ = 0;
-    int sizeMode_ = 1;
+    int sizeMode_ = kPictureNatural;
     UiRect sourceRect_;
     int playMarker_ = -1;
     int lastTimerDelay_ = 0;

@@ -2,6 +2,7 @@
 // window regions. See picture.h.
 #include "ui/picture.h"
 
+#include "ui/gdi_owner.h"
 #include "ui/host.h"
 
 #include <cstring>
@@ -13,6 +14,18 @@ namespace {
 // The GDI+ time frame dimension {6AEDBD6D-3FB5-418A-83A6-7F45229DC872}.
 const GUID kTimeDimension = {0x6aedbd6d, 0x3fb5, 0x418a, {0x83, 0xa6, 0x7f, 0x45, 0x22, 0x9d, 0xc8, 0x72}};
 
+// The frame delay property of a multi-frame picture: 32-bit delays in
+// hundredths of a second, stored as longs or as signed longs.
+constexpr PROPID kFrameDelayTag = 0x5100;
+constexpr WORD kTypeLong = 4, kTypeSignedLong = 9;
+
+// A delay of 0 played as this many hundredths when asked, and the delay of
+// a picture without delays.
+constexpr int kDefaultFrameDelay = 10;
+
+// Kind code of picture elements.
+constexpr int kPictureKind = 4;
+
 }  // namespace
 
 int ImageFrameCount(Gdiplus::Image* image) {
@@ -23,12 +36,14 @@ int ImageFrameCount(Gdiplus::Image* image) {
 bool ImageFrameDelays(Gdiplus::Image* image, std::vector<int>& delays) {
     delays.clear();
     if (!image) return false;
-    UINT size = image->GetPropertyItemSize(0x5100);
+    UINT size = image->GetPropertyItemSize(kFrameDelayTag);
     if (size == 0) return false;
     std::vector<unsigned char> buffer(size);
     auto* item = reinterpret_cast<Gdiplus::PropertyItem*>(buffer.data());
-    if (image->GetPropertyItem(0x5100, size, item) != Gdiplus::Ok) return false;
-    if (!item->value || item->length == 0 || (item->type != 4 && item->type != 9)) return false;
+    if (image->GetPropertyItem(kFrameDelayTag, size, item) != Gdiplus::Ok) return false;
+    if (!item->value || item->length == 0 || (item->type != kTypeLong && item->type != kTypeSignedLong)) {
+        return false;
+    }
     size_t count = item->length / 4;
     for (size_t i = 0; i < count; ++i) {
         int32_t v;
@@ -46,14 +61,16 @@ Gdiplus::Bitmap* IconToBitmap(HICON icon) {
     if (!icon) return nullptr;
     ICONINFO info{};
     if (!GetIconInfo(icon, &info)) return nullptr;
+    // GetIconInfo hands us copies of both bitmaps.
+    UniqueBitmap colourBitmap(info.hbmColor), maskBitmap(info.hbmMask);
     BITMAP bm{};
-    HBITMAP colour = info.hbmColor ? info.hbmColor : info.hbmMask;
-    GetObjectW(colour, sizeof(bm), &bm);
-    int w = bm.bmWidth, h = info.hbmColor ? bm.bmHeight : bm.bmHeight / 2;
+    GetObjectW(colourBitmap ? colourBitmap.Get() : maskBitmap.Get(), sizeof(bm), &bm);
+    // A monochrome icon's mask holds the AND and XOR halves one above the other.
+    int w = bm.bmWidth, h = colourBitmap ? bm.bmHeight : bm.bmHeight / 2;
     Gdiplus::Bitmap* result = nullptr;
     std::vector<uint32_t> pixels;
     bool ownAlpha = false;
-    if (info.hbmColor && w > 0 && h > 0) {
+    if (colourBitmap && w > 0 && h > 0) {
         BITMAPINFO bi{};
         bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
         bi.bmiHeader.biWidth = w;
@@ -62,9 +79,9 @@ Gdiplus::Bitmap* IconToBitmap(HICON icon) {
         bi.bmiHeader.biBitCount = 32;
         bi.bmiHeader.biCompression = BI_RGB;
         pixels.assign(static_cast<size_t>(w) * h, 0);
-        HDC dc = GetDC(nullptr);
-        int lines = GetDIBits(dc, info.hbmColor, 0, static_cast<UINT>(h), pixels.data(), &bi, DIB_RGB_COLORS);
-        ReleaseDC(nullptr, dc);
+        UniqueWindowDc screen(nullptr);
+        int lines = GetDIBits(screen.Get(), colourBitmap.Get(), 0, static_cast<UINT>(h), pixels.data(), &bi,
+                              DIB_RGB_COLORS);
         if (lines > 0 && bm.bmBitsPixel == 32) {
             for (uint32_t p : pixels) {
                 if (p >> 24) {
@@ -91,15 +108,14 @@ Gdiplus::Bitmap* IconToBitmap(HICON icon) {
         g.SetInterpolationMode(Gdiplus::InterpolationModeHighQualityBilinear);
         g.DrawImage(source.get(), 0, 0, w, h);
     }
-    if (info.hbmColor) DeleteObject(info.hbmColor);
-    if (info.hbmMask) DeleteObject(info.hbmMask);
     return result;
 }
 
 void SetRoundWindowRegion(HWND window, int width, int height, int inset, int corner) {
     if (IsZoomed(window)) inset -= 1;
-    HRGN region = CreateRoundRectRgn(inset, inset, width - inset + 1, height - inset + 1, corner, corner);
-    if (region && !SetWindowRgn(window, region, TRUE)) DeleteObject(region);
+    UniqueRegion region(CreateRoundRectRgn(inset, inset, width - inset + 1, height - inset + 1, corner, corner));
+    // The window owns the region once SetWindowRgn took it.
+    if (region && SetWindowRgn(window, region.Get(), TRUE)) (void)region.Release();
 }
 
 // ---- UiPicture -------------------------------------------------------------------
@@ -119,10 +135,12 @@ void UiPicture::TakeImage(Gdiplus::Image* image, const PictureOptions& o) {
     if (image && frameCount_ == 0) frameCount_ = 1;
     currentFrame_ = frameCount_ >= 1 ? 1 : 0;
     playing_ = o.playing;
-    if (!image || !ImageFrameDelays(image, frameDelays_) || frameDelays_.empty()) frameDelays_ = {10};
+    if (!image || !ImageFrameDelays(image, frameDelays_) || frameDelays_.empty()) {
+        frameDelays_ = {kDefaultFrameDelay};
+    }
     if (o.replaceZeroDelays) {
         for (int& d : frameDelays_) {
-            if (d == 0) d = 10;
+            if (d == 0) d = kDefaultFrameDelay;
         }
     }
     backColour_ = o.backColour;
@@ -140,7 +158,7 @@ ElementHandle UiPicture::Create(UiParent parent, const UiRect& rect, HICON icon,
     CreateOptions co;
     co.visible = o.visible;
     co.focusable = false;
-    return UiElement::Create(parent, rect, 4, co);
+    return UiElement::Create(parent, rect, kPictureKind, co);
 }
 
 ElementHandle UiPicture::CreateFromBytes(UiParent parent, const UiRect& rect, const std::string& bytes,
@@ -152,7 +170,7 @@ ElementHandle UiPicture::CreateFromBytes(UiParent parent, const UiRect& rect, co
     CreateOptions co;
     co.visible = o.visible;
     co.focusable = false;
-    return UiElement::Create(parent, rect, 4, co);
+    return UiElement::Create(parent, rect, kPictureKind, co);
 }
 
 void UiPicture::SetImage(const std::string& bytes, const PictureOptions& o) {
@@ -222,9 +240,9 @@ void UiPicture::Paint() {
     if (image_) {
         if (frameCount_ > 1) SelectImageFrame(image_, currentFrame_ - 1);
         float iw = static_cast<float>(image_->GetWidth()), ih = static_cast<float>(image_->GetHeight());
-        if (sizeMode_ == 1) {
+        if (sizeMode_ == kPictureNatural) {
             g.DrawImage(image_, 0.0f, 0.0f, iw, ih);
-        } else if (sizeMode_ == 3 && sourceRect_.w > 0 && sourceRect_.h > 0) {
+        } else if (sizeMode_ == kPictureSourceRect && sourceRect_.w > 0 && sourceRect_.h > 0) {
             g.DrawImage(image_, Gdiplus::RectF(0, 0, ctx.rect.w, ctx.rect.h), sourceRect_.x, sourceRect_.y,
                         sourceRect_.w, sourceRect_.h, Gdiplus::UnitPixel);
         } else {
@@ -241,7 +259,7 @@ void UiPicture::Paint() {
     if (currentFrame_ > frameCount_ || !playing_) currentFrame_ = 1;
     size_t index = static_cast<size_t>(currentFrame_ - 1);
     int delay = index < frameDelays_.size() ? frameDelays_[index] : frameDelays_.back();
-    lastTimerDelay_ = delay * 10;
+    lastTimerDelay_ = delay * 10;   // hundredths to milliseconds
     SetTimer(HostWindow(), Handle(), static_cast<UINT>(lastTimerDelay_), nullptr);
 }
 

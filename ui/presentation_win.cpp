@@ -64,85 +64,88 @@ IntRect Clamp(const UiRect& r, SIZE size) {
     return i;
 }
 
+// Frame geometry, in client pixels from the window's edge. The background
+// is clipped to a rounded rectangle from kFrameInset to the size less
+// kFrameInset - 1; a natural-size picture sits at kPictureInset; elements are
+// clipped kElementClipInset in.
+constexpr int kFrameInset = 6;
+constexpr float kBackgroundCorner = 4, kPictureInset = 5;
+constexpr float kOuterLineCorner = 7, kInnerLineCorner = 6;
+constexpr Colour kOuterLineColour = 0x606060, kInnerLineColour = 0xFFFFFF;
+constexpr int kOuterLineAlpha = 204, kInnerLineAlpha = 102;
+constexpr float kElementClipInset = 7, kElementClipCorner = 3;
+constexpr int kRegionCorner = 5, kBlurCorner = 6;
+constexpr int kTintAlpha = 60;         // theme colour over a natural-size picture
+constexpr int kSoftEdgeAlpha = 50;     // innermost outline of the soft edge
+// The background cross-fade: five steps of 51 levels, 50 ms apart.
+constexpr int kBackgroundFadeStep = 51;
+constexpr UINT kBackgroundFadePeriod = 50;
+// Show animations: ten frames, alpha rising by 25 a frame; the growing kind
+// starts nine tenths of the size. Close animations: fifteen frames, alpha
+// falling by 17 (the zooming kind: twenty frames, by 12); the shrinking
+// kind ends a tenth smaller, and its last three pauses are 1 ms.
+constexpr int kShowFrames = 10, kShowAlphaStep = 25;
+constexpr int kCloseFrames = 15, kCloseAlphaStep = 17, kCloseQuickFrom = 13;
+constexpr int kZoomFrames = 20, kZoomAlphaStep = 12;
+constexpr double kScaleShare = 0.1, kZoomGrowth = 0.0005;
+constexpr DWORD kFramePause = 10, kQuickPause = 1;
+
 }  // namespace
 
 void UiHost::CreateBuffers() {
-    if (size_.cx <= 0 || size_.cy <= 0) return;
-    BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
-    bi.bmiHeader.biWidth = size_.cx;
-    bi.bmiHeader.biHeight = -size_.cy;   // top-down rows
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    bi.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    dibSection_ = CreateDIBSection(windowDc_, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (!dibSection_) return;
-    dibBits_ = static_cast<uint32_t*>(bits);
-    memoryDc_ = CreateCompatibleDC(windowDc_);
-    oldBitmap_ = SelectObject(memoryDc_, dibSection_);
-    bufferBitmap_ = std::make_unique<Gdiplus::Bitmap>(size_.cx, size_.cy, size_.cx * 4,
-                                                      PixelFormat32bppPARGB,
-                                                      reinterpret_cast<BYTE*>(dibBits_));
-    graphics_.reset(Gdiplus::Graphics::FromImage(bufferBitmap_.get()));
-    graphics_->SetSmoothingMode(Gdiplus::SmoothingModeAntiAlias);
-    graphics_->SetPixelOffsetMode(Gdiplus::PixelOffsetModeHalf);
-    backgroundBits_.assign(static_cast<size_t>(size_.cx) * size_.cy, 0);
+    if (!buffer_.Make(windowDc_.Get(), size_)) return;
+    buffer_.Graphics()->SetSmoothingMode(Gdiplus::SmoothingModeAntiAlias);
+    buffer_.Graphics()->SetPixelOffsetMode(Gdiplus::PixelOffsetModeHalf);
+    backgroundBits_.assign(buffer_.PixelCount(), 0);
 }
 
 void UiHost::DestroyBuffers() {
-    graphics_.reset();
-    bufferBitmap_.reset();
-    if (memoryDc_) {
-        SelectObject(memoryDc_, oldBitmap_);
-        DeleteDC(memoryDc_);
-    }
-    if (dibSection_) DeleteObject(dibSection_);
-    memoryDc_ = nullptr;
-    dibSection_ = nullptr;
-    dibBits_ = nullptr;
-    oldBitmap_ = nullptr;
+    buffer_.Reset();
+    scratch_.Reset();
 }
 
 uint32_t UiHost::PixelAt(int x, int y) const {
-    if (!dibBits_ || x < 0 || y < 0 || x >= size_.cx || y >= size_.cy) return 0;
-    return dibBits_[static_cast<size_t>(y) * size_.cx + x];
+    SIZE size = buffer_.Size();
+    if (!buffer_.Bits() || x < 0 || y < 0 || x >= size.cx || y >= size.cy) return 0;
+    return buffer_.Bits()[static_cast<size_t>(y) * size.cx + x];
 }
 
 void UiHost::DrawBackground() {
-    if (!graphics_) return;
-    Gdiplus::Graphics& g = *graphics_;
+    if (!buffer_.Graphics()) return;
+    Gdiplus::Graphics& g = *buffer_.Graphics();
     const float w = static_cast<float>(size_.cx), h = static_cast<float>(size_.cy);
-    std::memset(dibBits_, 0, static_cast<size_t>(size_.cx) * size_.cy * 4);
+    std::memset(buffer_.Bits(), 0, buffer_.PixelCount() * 4);
     g.ResetClip();
-    if (frameMargin_ != 1) {
-        Gdiplus::RectF inner(6, 6, w - 11, h - 11);
+    if (frameMargin_ != kSkinMargin) {
+        const float f = kFrameInset;
+        Gdiplus::RectF inner(f, f, w - 2 * f + 1, h - 2 * f + 1);
         Gdiplus::GraphicsPath clip;
-        RoundRectPath(clip, inner, frameMargin_ == 0 ? 0.0f : 4.0f);
+        RoundRectPath(clip, inner, frameMargin_ == kSquareMargin ? 0.0f : kBackgroundCorner);
         g.SetClip(&clip);
         if (backgroundPicture_) {
             Gdiplus::SolidBrush fill{Gdiplus::Color(ArgbAt(backgroundColour_, 255))};
             g.FillRectangle(&fill, inner);
-            if (pictureLayout_ == 0) {
-                g.DrawImage(backgroundPicture_, 5.0f, 5.0f,
+            if (pictureLayout_ == kLayoutNatural) {
+                g.DrawImage(backgroundPicture_, kPictureInset, kPictureInset,
                             static_cast<Gdiplus::REAL>(backgroundPicture_->GetWidth()),
                             static_cast<Gdiplus::REAL>(backgroundPicture_->GetHeight()));
                 if (tint_) {
                     // The tint keeps the picture readable under the theme colour.
-                    Gdiplus::SolidBrush tint{Gdiplus::Color(ArgbAt(backgroundColour_, 60))};
+                    Gdiplus::SolidBrush tint{Gdiplus::Color(ArgbAt(backgroundColour_, kTintAlpha))};
                     g.FillRectangle(&tint, inner);
                 }
-            } else if (pictureLayout_ == 2) {
-                g.DrawImage(backgroundPicture_, Gdiplus::RectF(5, 5, w - 10, h - 10));
+            } else if (pictureLayout_ == kLayoutStretched) {
+                g.DrawImage(backgroundPicture_, Gdiplus::RectF(kPictureInset, kPictureInset, w - 2 * kPictureInset,
+                                                               h - 2 * kPictureInset));
             }
             if (alpha_ != -1 && alpha_ < 255) {
                 // Premultiplied pixels: scaling all four channels fades them.
-                for (size_t i = 0, n = static_cast<size_t>(size_.cx) * size_.cy; i < n; ++i) {
-                    uint32_t p = dibBits_[i], out = 0;
+                for (size_t i = 0, n = buffer_.PixelCount(); i < n; ++i) {
+                    uint32_t p = buffer_.Bits()[i], out = 0;
                     for (int s = 0; s < 32; s += 8) {
                         out |= (((p >> s) & 0xFF) * static_cast<uint32_t>(alpha_) / 255) << s;
                     }
-                    dibBits_[i] = out;
+                    buffer_.Bits()[i] = out;
                 }
             }
         } else {
@@ -174,35 +177,38 @@ void UiHost::DrawBackground() {
         }
     }
     if (paintHandler_) paintHandler_(window_, g, size_.cx, size_.cy);
-    if (frameMargin_ != 1) {
-        Gdiplus::RectF outer(6, 6, w - 12, h - 12);
-        Gdiplus::RectF inner(7, 7, w - 14, h - 14);
-        if (frameMargin_ != 0) {
-            DrawRoundRect(g, outer, 7, ArgbAt(0x606060, 204));
-            DrawRoundRect(g, inner, 6, ArgbAt(0xFFFFFF, 102));
+    if (frameMargin_ != kSkinMargin) {
+        const float f = kFrameInset;
+        Gdiplus::RectF outer(f, f, w - 2 * f, h - 2 * f);
+        Gdiplus::RectF inner(f + 1, f + 1, w - 2 * f - 2, h - 2 * f - 2);
+        const Argb outerLine = ArgbAt(kOuterLineColour, kOuterLineAlpha);
+        const Argb innerLine = ArgbAt(kInnerLineColour, kInnerLineAlpha);
+        if (frameMargin_ != kSquareMargin) {
+            DrawRoundRect(g, outer, kOuterLineCorner, outerLine);
+            DrawRoundRect(g, inner, kInnerLineCorner, innerLine);
         } else {
-            DrawBorder(g, outer, static_cast<int64_t>(ArgbAt(0x606060, 204)));
-            DrawBorder(g, inner, static_cast<int64_t>(ArgbAt(0xFFFFFF, 102)));
+            DrawBorder(g, outer, static_cast<int64_t>(outerLine));
+            DrawBorder(g, inner, static_cast<int64_t>(innerLine));
         }
         if (alpha_ != -1 && (styleFlags_ & kStyleAlways)) {
             // Soft edge: outlines fading outwards across the margin.
             Colour edge = marginColour_ == -1 ? 0 : static_cast<Colour>(marginColour_);
             for (int i = 1; i < frameMargin_; ++i) {
-                int a = 50 * (frameMargin_ - i) / frameMargin_;
-                Gdiplus::RectF r(6.0f - i, 6.0f - i, w - 12 + 2.0f * i, h - 12 + 2.0f * i);
-                DrawRoundRect(g, r, 7.0f + i, ArgbAt(edge, a));
+                int a = kSoftEdgeAlpha * (frameMargin_ - i) / frameMargin_;
+                Gdiplus::RectF r(f - i, f - i, w - 2 * f + 2.0f * i, h - 2 * f + 2.0f * i);
+                DrawRoundRect(g, r, kOuterLineCorner + i, ArgbAt(edge, a));
             }
         } else if (alpha_ == -1 && window_) {
-            SetRoundWindowRegion(window_, size_.cx, size_.cy, 6, 5);
+            SetRoundWindowRegion(window_, size_.cx, size_.cy, kFrameInset, kRegionCorner);
         }
     }
     g.Flush(Gdiplus::FlushIntentionSync);
-    std::memcpy(backgroundBits_.data(), dibBits_, backgroundBits_.size() * 4);
+    std::memcpy(backgroundBits_.data(), buffer_.Bits(), backgroundBits_.size() * 4);
 }
 
 void UiHost::SetBackground(std::optional<std::string> picture, std::optional<Colour> colour,
                            int fade) {
-    if (!window_ || !dibBits_) return;
+    if (!window_ || !buffer_.Bits()) return;
     busy_ = true;
     UiHost* owner = ownerWindow_ && IsWindow(ownerWindow_) ? FromWindow(ownerWindow_) : nullptr;
     if (owner && owner != this) {
@@ -230,16 +236,16 @@ void UiHost::SetBackground(std::optional<std::string> picture, std::optional<Col
     }
     bool fading = fade == 1 && alpha_ != -1 && IsWindowVisible(window_);
     if (fading) {
-        transitionBits_.assign(dibBits_, dibBits_ + static_cast<size_t>(size_.cx) * size_.cy);
+        transitionBits_.assign(buffer_.Bits(), buffer_.Bits() + buffer_.PixelCount());
     }
     DrawBackground();
     elementClip_.reset();
-    if (frameMargin_ != 1) {
+    if (frameMargin_ != kSkinMargin) {
+        const float c = kElementClipInset;
         elementClip_ = std::make_unique<Gdiplus::GraphicsPath>();
         RoundRectPath(*elementClip_,
-                      Gdiplus::RectF(7, 7, static_cast<float>(size_.cx) - 14,
-                                     static_cast<float>(size_.cy) - 14),
-                      frameMargin_ == 0 ? 0.0f : 3.0f);
+                      Gdiplus::RectF(c, c, static_cast<float>(size_.cx) - 2 * c, static_cast<float>(size_.cy) - 2 * c),
+                      frameMargin_ == kSquareMargin ? 0.0f : kElementClipCorner);
     }
     redrawQueue_.clear();
     for (UiElement* e = firstTop_; e; e = e->nextSibling_) e->Deliver(UIM_BACKGROUND, 0, 0);
@@ -247,33 +253,30 @@ void UiHost::SetBackground(std::optional<std::string> picture, std::optional<Col
     busy_ = false;
     ApplyBlurBehind(false);
     if (!fading) {
+        EndBackgroundFade();
         if (alpha_ != -1) Present();
-        else if (windowDc_) BitBlt(windowDc_, 0, 0, size_.cx, size_.cy, memoryDc_, 0, 0, SRCCOPY);
+        else if (windowDc_) BitBlt(windowDc_.Get(), 0, 0, size_.cx, size_.cy, buffer_.Dc(), 0, 0, SRCCOPY);
         return;
     }
     busy_ = true;
     fadeLevel_ = 0;
-    SetTimer(window_, kBackgroundFadeTimer, 50, nullptr);
+    SetTimer(window_, kBackgroundFadeTimer, kBackgroundFadePeriod, nullptr);
 }
 
 void UiHost::BackgroundFadeTick() {
-    fadeLevel_ = std::min(255, fadeLevel_ + 51);
-    if (fadeLevel_ >= 255 || transitionBits_.empty()) {
-        KillTimer(window_, kBackgroundFadeTimer);
-        transitionBits_.clear();
-        transitionBits_.shrink_to_fit();
-        fadeLevel_ = 255;
+    fadeLevel_ = std::min(255, fadeLevel_ + kBackgroundFadeStep);
+    // A window resized since the fade began has a back buffer of another
+    // size than the old picture: the fade ends there.
+    if (fadeLevel_ >= 255 || transitionBits_.size() != buffer_.PixelCount() || !EnsureFrameSurface()) {
+        EndBackgroundFade();
         Present();
-        busy_ = false;
         return;
     }
-    EnsureFrameSurface();
-    if (!frameBits_) return;
     // Premultiplied source-over of the new picture at the blend level onto
     // the old one.
     const uint32_t k = static_cast<uint32_t>(fadeLevel_);
     for (size_t i = 0, n = transitionBits_.size(); i < n; ++i) {
-        uint32_t s = dibBits_[i], d = transitionBits_[i];
+        uint32_t s = buffer_.Bits()[i], d = transitionBits_[i];
         uint32_t sa = ((s >> 24) * k) / 255;
         uint32_t out = 0;
         for (int sh = 0; sh < 32; sh += 8) {
@@ -281,28 +284,28 @@ void UiHost::BackgroundFadeTick() {
             uint32_t dc = (d >> sh) & 0xFF;
             out |= std::min<uint32_t>(255, sc + dc * (255 - sa) / 255) << sh;
         }
-        frameBits_[i] = out;
+        frame_.Bits()[i] = out;
     }
     PresentFrame();
 }
 
 void UiHost::ApplyBlurBehind(bool emptyRegion) {
-    if (!blurBehind_ || Lib().platformMajorVersion != 6 || frameMargin_ == 1 || alpha_ == -1) return;
+    if (!blurBehind_ || Lib().platformMajorVersion != 6 || frameMargin_ == kSkinMargin || alpha_ == -1) return;
     BOOL enabled = FALSE;
     if (DwmIsCompositionEnabled(&enabled) != S_OK || !enabled) return;
-    HRGN region = emptyRegion ? CreateRoundRectRgn(0, 0, 0, 0, 6, 6)
-                              : CreateRoundRectRgn(6, 6, size_.cx - 5, size_.cy - 5, 6, 6);
+    UniqueRegion region(emptyRegion ? CreateRoundRectRgn(0, 0, 0, 0, kBlurCorner, kBlurCorner)
+                                    : CreateRoundRectRgn(kFrameInset, kFrameInset, size_.cx - kFrameInset + 1,
+                                                         size_.cy - kFrameInset + 1, kBlurCorner, kBlurCorner));
     DWM_BLURBEHIND bb{};
     bb.dwFlags = DWM_BB_ENABLE | DWM_BB_BLURREGION;
     bb.fEnable = TRUE;
-    bb.hRgnBlur = region;
+    bb.hRgnBlur = region.Get();
     DwmEnableBlurBehindWindow(window_, &bb);
-    DeleteObject(region);
 }
 
 void UiHost::ComposeElement(UiElement* e, const UiRect& area) {
     if (!e->visible_ || !e->rect_.Overlaps(area) || !e->backBuffer_) return;
-    Gdiplus::Graphics& g = *graphics_;
+    Gdiplus::Graphics& g = *buffer_.Graphics();
     Gdiplus::RectF clip;
     g.GetVisibleClipBounds(&clip);
     const Gdiplus::RectF dest = e->rect_.ToGdi();
@@ -312,13 +315,13 @@ void UiHost::ComposeElement(UiElement* e, const UiRect& area) {
         LRESULT r = e->Deliver(UIM_DRAWDISABLED, 0, 0);
         DrawImageAlpha(g, e->backBuffer_.get(), dest, r == kNotHandled ? e->alpha_ / 2 : e->alpha_);
     } else if (running) {
-        bool scratch = scratch_.Fit(windowDc_, size_);
+        bool scratch = scratch_.Fit(windowDc_.Get(), size_);
         if (scratch) {
             Gdiplus::Graphics& sg = *scratch_.Graphics();
             sg.ResetClip();
             sg.SetPixelOffsetMode(Gdiplus::PixelOffsetModeHalf);
         }
-        PaintInfo info{memoryDc_,
+        PaintInfo info{buffer_.Dc(),
                        &g,
                        scratch ? scratch_.Dc() : nullptr,
                        scratch ? scratch_.Graphics() : nullptr,
@@ -346,7 +349,7 @@ void UiHost::ComposeElement(UiElement* e, const UiRect& area) {
                 uint32_t* sbits = scratch_.Bits();
                 for (int y = ir.y0; y < ir.y1; ++y) {
                     size_t off = static_cast<size_t>(y) * size_.cx + ir.x0;
-                    std::memcpy(sbits + off, dibBits_ + off, cw * 4u);
+                    std::memcpy(sbits + off, buffer_.Bits() + off, cw * 4u);
                 }
                 sg.SetClip(area);
                 DrawImageAlpha(sg, e->backBuffer_.get(), dest, e->alpha_);
@@ -375,22 +378,22 @@ void UiHost::ComposeList(UiElement* first, const UiRect& area) {
 }
 
 void UiHost::Recompose(const UiRect& area, bool present) {
-    if (frozen_ || !dibBits_ || !graphics_) return;
+    if (frozen_ || !buffer_.Bits() || !buffer_.Graphics()) return;
     IntRect ir = Clamp(area, size_);
     if (ir.Empty()) return;
     int w = ir.x1 - ir.x0, h = ir.y1 - ir.y0;
-    graphics_->Flush(Gdiplus::FlushIntentionSync);
+    buffer_.Graphics()->Flush(Gdiplus::FlushIntentionSync);
     for (int y = ir.y0; y < ir.y1; ++y) {
         size_t off = static_cast<size_t>(y) * size_.cx + ir.x0;
-        std::memcpy(dibBits_ + off, backgroundBits_.data() + off, static_cast<size_t>(w) * 4);
+        std::memcpy(buffer_.Bits() + off, backgroundBits_.data() + off, static_cast<size_t>(w) * 4);
     }
     UiRect a{static_cast<float>(ir.x0), static_cast<float>(ir.y0), static_cast<float>(w),
              static_cast<float>(h)};
-    graphics_->SetClip(a.ToGdi());
-    if (elementClip_) graphics_->SetClip(elementClip_.get(), Gdiplus::CombineModeIntersect);
+    buffer_.Graphics()->SetClip(a.ToGdi());
+    if (elementClip_) buffer_.Graphics()->SetClip(elementClip_.get(), Gdiplus::CombineModeIntersect);
     ComposeList(firstTop_, a);
-    graphics_->ResetClip();
-    graphics_->Flush(Gdiplus::FlushIntentionSync);
+    buffer_.Graphics()->ResetClip();
+    buffer_.Graphics()->Flush(Gdiplus::FlushIntentionSync);
     if (!present) return;
     if (alpha_ != -1) {
         // The layered window is updated as a whole, but only the recomposed
@@ -398,25 +401,25 @@ void UiHost::Recompose(const UiRect& area, bool present) {
         RECT dirty{ir.x0, ir.y0, ir.x1, ir.y1};
         Present(&dirty);
     } else if (windowDc_) {
-        BitBlt(windowDc_, ir.x0, ir.y0, w, h, memoryDc_, ir.x0, ir.y0, SRCCOPY);
+        BitBlt(windowDc_.Get(), ir.x0, ir.y0, w, h, buffer_.Dc(), ir.x0, ir.y0, SRCCOPY);
     }
 }
 
 void UiHost::Present(const RECT* dirty) {
-    if (!window_ || !memoryDc_ || alpha_ == -1) return;
+    if (!window_ || !buffer_.Dc() || alpha_ == -1) return;
     POINT src{0, 0};
     SIZE sz = size_;
     BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
     UPDATELAYEREDWINDOWINFO info{};
     info.cbSize = sizeof(info);
     info.psize = &sz;
-    info.hdcSrc = memoryDc_;
+    info.hdcSrc = buffer_.Dc();
     info.pptSrc = &src;
     info.pblend = &blend;
     info.dwFlags = ULW_ALPHA;
     info.prcDirty = dirty;
     if (!UpdateLayeredWindowIndirect(window_, &info)) {
-        UpdateLayeredWindow(window_, nullptr, nullptr, &sz, memoryDc_, &src, 0, &blend, ULW_ALPHA);
+        UpdateLayeredWindow(window_, nullptr, nullptr, &sz, buffer_.Dc(), &src, 0, &blend, ULW_ALPHA);
     }
 }
 
@@ -452,51 +455,41 @@ void UiHost::Redraw() {
     Recompose({0, 0, static_cast<float>(size_.cx), static_cast<float>(size_.cy)}, true);
 }
 
-void UiHost::EnsureFrameSurface() {
-    if (frameDc_ || !windowDc_) return;
-    BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
-    bi.bmiHeader.biWidth = size_.cx;
-    bi.bmiHeader.biHeight = -size_.cy;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    bi.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    frameBitmap_ = CreateDIBSection(windowDc_, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (!frameBitmap_) return;
-    frameBits_ = static_cast<uint32_t*>(bits);
-    frameDc_ = CreateCompatibleDC(windowDc_);
-    frameOld_ = SelectObject(frameDc_, frameBitmap_);
+bool UiHost::EnsureFrameSurface() {
+    return windowDc_ && frame_.Fit(windowDc_.Get(), size_);
 }
 
 void UiHost::ReleaseFrameSurface() {
-    if (frameDc_) {
-        SelectObject(frameDc_, frameOld_);
-        DeleteDC(frameDc_);
-    }
-    if (frameBitmap_) DeleteObject(frameBitmap_);
-    frameDc_ = nullptr;
-    frameBitmap_ = nullptr;
-    frameBits_ = nullptr;
+    frame_.Reset();
+}
+
+void UiHost::EndBackgroundFade() {
+    if (transitionBits_.empty() && fadeLevel_ == 255) return;
+    if (window_) KillTimer(window_, kBackgroundFadeTimer);
+    transitionBits_.clear();
+    transitionBits_.shrink_to_fit();
+    fadeLevel_ = 255;
+    // The frame surface of the fade goes with it; an animation makes its own.
+    if (!closing_) ReleaseFrameSurface();
+    busy_ = false;
 }
 
 void UiHost::PresentFrame() {
-    if (!frameDc_) return;
+    if (!frame_.Dc()) return;
     POINT src{0, 0};
     SIZE sz = size_;
     BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-    UpdateLayeredWindow(window_, nullptr, nullptr, &sz, frameDc_, &src, 0, &blend, ULW_ALPHA);
+    UpdateLayeredWindow(window_, nullptr, nullptr, &sz, frame_.Dc(), &src, 0, &blend, ULW_ALPHA);
 }
 
 void UiHost::DrawAnimationFrame(int insetX, int insetY, int alpha) {
     animationAlphas_.push_back(alpha);
-    EnsureFrameSurface();
-    if (!frameBits_) return;
-    std::memset(frameBits_, 0, static_cast<size_t>(size_.cx) * size_.cy * 4);
+    if (!EnsureFrameSurface()) return;
+    std::memset(frame_.Bits(), 0, frame_.PixelCount() * 4);
     int w = size_.cx - 2 * insetX, h = size_.cy - 2 * insetY;
     if (alpha > 0 && w > 0 && h > 0) {
         BLENDFUNCTION blend{AC_SRC_OVER, 0, static_cast<BYTE>(std::min(alpha, 255)), AC_SRC_ALPHA};
-        GdiAlphaBlend(frameDc_, insetX, insetY, w, h, memoryDc_, 0, 0, size_.cx, size_.cy, blend);
+        GdiAlphaBlend(frame_.Dc(), insetX, insetY, w, h, buffer_.Dc(), 0, 0, size_.cx, size_.cy, blend);
     }
     GdiFlush();
     PresentFrame();
@@ -506,12 +499,12 @@ void UiHost::MakeLayered() {
     if (alpha_ != -1) return;
     SetWindowLongPtrW(window_, GWL_EXSTYLE, GetWindowLongPtrW(window_, GWL_EXSTYLE) | WS_EX_LAYERED);
     alpha_ = 255;
-    SetRoundWindowRegion(window_, size_.cx, size_.cy, 6, frameMargin_ == 0 ? 0 : 5);
+    SetRoundWindowRegion(window_, size_.cx, size_.cy, kFrameInset, frameMargin_ == kSquareMargin ? 0 : kRegionCorner);
 }
 
 void UiHost::Show(int effect, int duration) {
     if (!window_) return;
-    if (effect == 0) {
+    if (effect == kEffectNone) {
         ApplyBlurBehind(false);
         ShowWindow(window_, SW_SHOWNORMAL);
         return;
@@ -528,16 +521,16 @@ void UiHost::PlayShowAnimation(int effect, int duration) {
     DrawAnimationFrame(0, 0, 0);
     ShowWindow(window_, SW_SHOWNORMAL);
     ApplyBlurBehind(false);
-    int pause = std::max(0, duration / 10);
-    for (int k = 1; k <= 10 && window_; ++k) {
-        int alpha = 25 * (k - 1);
-        if (effect == 7) {
-            int ix = static_cast<int>((10 - k) * size_.cx * 0.1 / 10);
-            int iy = static_cast<int>((10 - k) * size_.cy * 0.1 / 10);
+    int pause = std::max(0, duration / kShowFrames);
+    for (int k = 1; k <= kShowFrames && window_; ++k) {
+        int alpha = kShowAlphaStep * (k - 1);
+        if (effect == kEffectScaleFade) {
+            int ix = static_cast<int>((kShowFrames - k) * size_.cx * kScaleShare / kShowFrames);
+            int iy = static_cast<int>((kShowFrames - k) * size_.cy * kScaleShare / kShowFrames);
             DrawAnimationFrame(ix, iy, alpha);
-            Sleep(static_cast<DWORD>(std::min(pause, 10)));
+            Sleep(std::min(static_cast<DWORD>(pause), kFramePause));
         } else {
-            // Kind 1 and the kinds left open fade in at full size.
+            // kEffectFade and the kinds left open fade in at full size.
             DrawAnimationFrame(0, 0, alpha);
             Sleep(static_cast<DWORD>(pause));
         }
@@ -549,37 +542,37 @@ void UiHost::PlayShowAnimation(int effect, int duration) {
 }
 
 void UiHost::PlayCloseAnimation() {
-    if (closeEffect_ == 0 || closing_ || !window_ || !IsWindowVisible(window_)) return;
+    if (closeEffect_ == kEffectNone || closing_ || !window_ || !IsWindowVisible(window_)) return;
     closing_ = true;
     animationAlphas_.clear();
     MakeLayered();
     ApplyBlurBehind(true);
     closingFrames_ = 0;
     const int w = size_.cx, h = size_.cy;
-    if (closeEffect_ == 7) {
-        for (int i = 1; i <= 15 && window_; ++i) {
-            int ix = static_cast<int>((i - 1) * w * 0.1 / 15);
-            int iy = static_cast<int>((i - 1) * h * 0.1 / 15);
-            DrawAnimationFrame(ix, iy, 255 - 17 * (i - 1));
+    if (closeEffect_ == kEffectScaleFade) {
+        for (int i = 1; i <= kCloseFrames && window_; ++i) {
+            int ix = static_cast<int>((i - 1) * w * kScaleShare / kCloseFrames);
+            int iy = static_cast<int>((i - 1) * h * kScaleShare / kCloseFrames);
+            DrawAnimationFrame(ix, iy, 255 - kCloseAlphaStep * (i - 1));
             ++closingFrames_;
-            Sleep(i >= 13 ? 1 : 10);
+            Sleep(i >= kCloseQuickFrom ? kQuickPause : kFramePause);
             PumpMessages();
         }
-    } else if (closeEffect_ == 2) {
-        for (int j = 1; j <= 20 && window_; ++j) {
+    } else if (closeEffect_ == kEffectZoomFade) {
+        for (int j = 1; j <= kZoomFrames && window_; ++j) {
             // Grows by a step that widens with j, so the picture swells away.
-            int ix = -static_cast<int>(j * j * w * 0.0005);
-            int iy = -static_cast<int>(j * j * h * 0.0005);
-            DrawAnimationFrame(ix, iy, std::max(0, 255 - 12 * j));
+            int ix = -static_cast<int>(j * j * w * kZoomGrowth);
+            int iy = -static_cast<int>(j * j * h * kZoomGrowth);
+            DrawAnimationFrame(ix, iy, std::max(0, 255 - kZoomAlphaStep * j));
             ++closingFrames_;
-            Sleep(10);
+            Sleep(kFramePause);
             PumpMessages();
         }
     } else {
-        for (int k = 1; k <= 15 && window_; ++k) {
-            DrawAnimationFrame(0, 0, 255 - 17 * k);
+        for (int k = 1; k <= kCloseFrames && window_; ++k) {
+            DrawAnimationFrame(0, 0, 255 - kCloseAlphaStep * k);
             ++closingFrames_;
-            Sleep(10);
+            Sleep(kFramePause);
             PumpMessages();
         }
     }

@@ -15,6 +15,25 @@
 
 namespace sorvix::ui {
 
+// The painted states of a text element (State(), the hooks' state).
+enum : int {
+    kStateDisabled = -1,
+    kStateNormal = 0,
+    kStateHot = 1,
+    kStatePressed = 2,
+    kStateFocused = 3,
+};
+
+// TextOptions::iconPosition.
+enum : int { kIconLeft = 0, kIconAbove = 1 };
+
+// Text alignment across (LabelOptions::horizontalAlign) and down
+// (verticalAlign) the element.
+enum : int { kAlignNear = 0, kAlignCentre = 1, kAlignFar = 2 };
+
+// LabelOptions::backgroundMode without a background.
+constexpr int kNoBackground = -1;
+
 struct TextOptions {
     Colour colour = 0;
     int alpha = 210;
@@ -22,7 +41,7 @@ struct TextOptions {
     float size = 12.0f;
     int style = 0;
     std::string iconBytes;           // encoded picture drawn beside the text
-    int iconPosition = 0;            // 0 left of the text, 1 above it
+    int iconPosition = kIconLeft;
     int iconSpacing = 4;
     int effect = 0;
     std::optional<Argb> effectColour;
@@ -63,7 +82,7 @@ protected:
     int effect_ = 0;
     std::optional<Argb> effectColour_;
     std::string iconBytes_;
-    int iconPosition_ = 0;
+    int iconPosition_ = kIconLeft;
     int iconSpacing_ = 4;
     bool autoColour_ = false;
     bool roundCorners_ = true;
@@ -116,10 +135,10 @@ struct LabelOptions {
     std::optional<Argb> effectColour;
     bool autoColour = false;
     int64_t borderStyle = 0;
-    int backgroundMode = -1;          // -1 none, else a FillGradient mode
+    int backgroundMode = kNoBackground;   // else a FillGradient mode
     Argb background1 = 0, background2 = 0;
-    int horizontalAlign = 0;          // 0 near, 1 centre, 2 far
-    int verticalAlign = 1;            // 0 top, 1 centre, 2 bottom
+    int horizontalAlign = kAlignNear;
+    int verticalAlign = kAlignCentre;
     bool wordWrap = false;
     bool visible = true;
     bool focusable = false;

@@ -12,24 +12,45 @@ namespace sorvix::ui {
 
 namespace {
 
-struct StateColours {
-    Colour colour[6];
-    int alpha[6];
+// The look of one state: a colour and an alpha for each part of the button.
+enum StateSlot : int {
+    kSlotFill,             // the body
+    kSlotGradientTop,      // the theme-coloured gradient over it (alpha only)
+    kSlotGradientBottom,   //   ... towards the bottom (alpha only)
+    kSlotOuterLine,        // the outline
+    kSlotInnerLine,        // the outline one pixel in
+    kSlotMidLine,          // the highlight across the middle
+    kSlotCount,
 };
 
-// Rows for states 0 normal, 1 hot, 2 pressed, 3 focused, then -1 disabled.
-// Entries 2 and 3 take only the alpha; their colour is the host's theme.
-const StateColours kStates[5] = {
+struct StateColours {
+    Colour colour[kSlotCount];
+    int alpha[kSlotCount];
+    Argb At(StateSlot slot) const { return ArgbAt(colour[slot], alpha[slot]); }
+};
+
+// Rows for the states normal, hot, pressed and focused, then disabled.
+const StateColours kStates[] = {
     {{0xECECEC, 0, 0, 0, 0xFFFFFF, 0}, {204, 0, 102, 80, 51, 25}},
     {{0xECECEC, 0, 0, 0, 0xFFFFFF, 0}, {204, 21, 153, 70, 51, 30}},
     {{0xECECEC, 0, 0xECECEC, 0, 0xFFFFFF, 0}, {204, 153, 21, 70, 51, 10}},
     {{0xECECEC, 0, 0, 0, 0xFFFFFF, 0}, {204, 51, 153, 80, 61, 25}},
     {{0xFFFFFF, 0, 0, 0, 0xFFFFFF, 0}, {51, 51, 51, 35, 30, 0}},
 };
+constexpr int kDisabledRow = 4;
 
 const StateColours& ColoursOf(int state) {
-    return kStates[state < 0 || state > 3 ? 4 : state];
+    return kStates[state < kStateNormal || state > kStateFocused ? kDisabledRow : state];
 }
+
+// Kind codes, and the hover cross-fade of text elements: 4 steps of 60 ms.
+constexpr int kTextElementKind = 2, kLabelKind = 3, kOptionKind = 10, kImageButtonKind = 23;
+constexpr int kHoverFadeSteps = 4, kHoverFadeInterval = 60;
+constexpr float kButtonCorner = 3, kButtonClipCorner = 4;
+// The image button's focus glow: a 100 ms timer through ten phases, the
+// glow's alpha rising from 110 by 29 a phase to the fifth and falling again.
+constexpr UINT kGlowPeriod = 100;
+constexpr int kGlowPhases = 10, kGlowBaseAlpha = 110, kGlowAlphaStep = 29;
 
 Gdiplus::Bitmap* LoadArt(std::span<const unsigned char> bytes, bool addSignature, int w, int h) {
     Gdiplus::Image* image = ImageFromBytes(
@@ -74,9 +95,9 @@ void DrawNineSlice(Gdiplus::Graphics& g, Gdiplus::Bitmap* skin, const art::Cell&
 std::unique_ptr<Gdiplus::StringFormat> MakeFormat(bool wrap, int horizontal, bool hotkey) {
     auto f = std::make_unique<Gdiplus::StringFormat>();
     if (!wrap) f->SetFormatFlags(Gdiplus::StringFormatFlagsNoWrap);
-    f->SetAlignment(horizontal == 1   ? Gdiplus::StringAlignmentCenter
-                    : horizontal == 2 ? Gdiplus::StringAlignmentFar
-                                      : Gdiplus::StringAlignmentNear);
+    f->SetAlignment(horizontal == kAlignCentre ? Gdiplus::StringAlignmentCenter
+                    : horizontal == kAlignFar  ? Gdiplus::StringAlignmentFar
+                                               : Gdiplus::StringAlignmentNear);
     f->SetTrimming(Gdiplus::StringTrimmingNone);
     f->SetHotkeyPrefix(hotkey ? Gdiplus::HotkeyPrefixShow : Gdiplus::HotkeyPrefixNone);
     return f;
@@ -106,18 +127,38 @@ Gdiplus::Bitmap* OptionGlyphStrip() {
 bool BackgroundIsDark(UiElement* e) {
     UiHost* host = e ? e->Host() : nullptr;
     if (!host) return false;
-    auto* picture = host->BackgroundPicture();
+    Gdiplus::Image* picture = host->BackgroundPicture();
     if (!picture) return IsDark(host->ThemeColour());
+    // Pictures decoded from a stream are plain images, not bitmaps: their
+    // pixels are read by drawing each sample into a one-pixel bitmap.
     auto* bitmap = dynamic_cast<Gdiplus::Bitmap*>(picture);
+    std::unique_ptr<Gdiplus::Bitmap> sample;
+    std::unique_ptr<Gdiplus::Graphics> sg;
+    if (!bitmap) {
+        sample = std::make_unique<Gdiplus::Bitmap>(1, 1, PixelFormat32bppARGB);
+        sg = std::make_unique<Gdiplus::Graphics>(sample.get());
+        sg->SetCompositingMode(Gdiplus::CompositingModeSourceCopy);
+        sg->SetInterpolationMode(Gdiplus::InterpolationModeNearestNeighbor);
+        sg->SetPixelOffsetMode(Gdiplus::PixelOffsetModeHalf);
+    }
+    auto read = [&](int x, int y, Gdiplus::Color& c) {
+        if (bitmap) return bitmap->GetPixel(x, y, &c) == Gdiplus::Ok;
+        if (sg->DrawImage(picture, Gdiplus::Rect(0, 0, 1, 1), x, y, 1, 1, Gdiplus::UnitPixel) != Gdiplus::Ok) {
+            return false;
+        }
+        sg->Flush(Gdiplus::FlushIntentionSync);
+        return sample->GetPixel(0, 0, &c) == Gdiplus::Ok;
+    };
     UiRect r = e->Rect();
+    const int pw = ImageWidth(picture), ph = ImageHeight(picture);
     int dark = 0;
     const float f[3] = {0.2f, 0.5f, 0.8f};
     for (float fy : f) {
         for (float fx : f) {
             int x = static_cast<int>(r.x + r.w * fx), y = static_cast<int>(r.y + r.h * fy);
-            if (!bitmap || x < 0 || y < 0 || x >= ImageWidth(picture) || y >= ImageHeight(picture)) continue;
+            if (x < 0 || y < 0 || x >= pw || y >= ph) continue;
             Gdiplus::Color c;
-            if (bitmap->GetPixel(x, y, &c) != Gdiplus::Ok) continue;
+            if (!read(x, y, c)) continue;
             Colour rgb = c.GetR() | (c.GetG() << 8) | (c.GetB() << 16);
             if (IsDark(rgb)) ++dark;
         }
@@ -144,7 +185,7 @@ ElementHandle UiTextElement::Create(UiParent parent, const UiRect& rect, const T
     caption_ = GbkToWide(caption);
     delete font_;
     font_ = MakeFont(o.fontFamily, o.size, o.style);
-    format_ = MakeFormat(false, 0, true);
+    format_ = MakeFormat(false, kAlignNear, true);
     textColour_ = o.colour;
     textAlpha_ = o.alpha;
     effect_ = o.effect;
@@ -161,36 +202,42 @@ ElementHandle UiTextElement::Create(UiParent parent, const UiRect& rect, const T
     co.visible = o.visible;
     co.focusable = o.focusable.value_or(true);
     co.cursor = o.cursor;
-    co.fadeInterval = 60;
+    co.fadeInterval = kHoverFadeInterval;
     co.fadeSteps = 0;
-    return UiElement::Create(parent, rect, 2, co);
+    return UiElement::Create(parent, rect, kTextElementKind, co);
 }
 
+// The getters and setters below read and write the element's fields on the
+// window's thread only: a worker's call is carried there and waits for it.
 Text UiTextElement::Caption(std::optional<Text> set) {
-    if (set) {
-        std::wstring wide = GbkToWide(*set);
-        if (wide != caption_) {
-            RunOnHostThread([&] {
-                caption_ = wide;
+    Text result;
+    RunOnHostThread([&] {
+        if (set) {
+            std::wstring wide = GbkToWide(*set);
+            if (wide != caption_) {
+                caption_ = std::move(wide);
                 if (Handle()) {
                     ApplyCaption();
                     PaintState(state_);
                 }
-            });
+            }
         }
-    }
-    return WideToGbk(caption_);
+        result = WideToGbk(caption_);
+    });
+    return result;
 }
 
 Colour UiTextElement::TextColour(std::optional<Colour> set, std::optional<int> alpha) {
-    if (set || alpha) {
-        RunOnHostThread([&] {
+    Colour result = 0;
+    RunOnHostThread([&] {
+        if (set || alpha) {
             if (set) textColour_ = *set;
             if (alpha) textAlpha_ = *alpha;
             if (Handle()) PaintState(state_);
-        });
-    }
-    return textColour_;
+        }
+        result = textColour_;
+    });
+    return result;
 }
 
 void UiTextElement::ApplyCaption() {
@@ -222,23 +269,23 @@ LRESULT UiTextElement::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         break;
     case WM_PAINT: PaintState(state_); break;
     case WM_LBUTTONDOWN:
-        if (Focusable()) PaintState(2);
+        if (Focusable()) PaintState(kStatePressed);
         break;
     case WM_LBUTTONUP:
-        if (Focusable()) PaintState(1);
+        if (Focusable()) PaintState(kStateHot);
         break;
-    case UIM_SETFOCUS: PaintState(3); break;
+    case UIM_SETFOCUS: PaintState(kStateFocused); break;
     case UIM_MOUSEENTER:
-        SetFadeSteps(4);
-        PaintState(1);
+        SetFadeSteps(kHoverFadeSteps);
+        PaintState(kStateHot);
         break;
     case UIM_MOUSELEAVE:
     case UIM_KILLFOCUS:
-        SetFadeSteps(4);
-        PaintState(0);
+        SetFadeSteps(kHoverFadeSteps);
+        PaintState(kStateNormal);
         break;
     case UIM_BACKGROUND:
-        if (Kind() == 2) PaintState(state_);
+        if (Kind() == kTextElementKind) PaintState(state_);
         break;
     case UIM_FADEEND: SetFadeSteps(0); break;
     default: break;
@@ -250,7 +297,7 @@ void UiTextElement::PaintState(int state) {
     PaintContext ctx;
     if (!BeginPaint(ctx)) return;
     state_ = state;
-    int drawn = Disabled() ? -1 : state;
+    int drawn = Disabled() ? kStateDisabled : state;
     Gdiplus::Graphics& g = *ctx.graphics;
     UiHost* host = ctx.host;
     const Colour theme = host ? host->ThemeColour() : 0x606060;
@@ -259,25 +306,26 @@ void UiTextElement::PaintState(int state) {
     if (CustomBackgroundHook(ctx, drawn) == 0) {
         if (roundCorners_) {
             Gdiplus::GraphicsPath path;
-            RoundRectPath(path, r, 4);
+            RoundRectPath(path, r, kButtonClipCorner);
             g.SetClip(&path);
-            FillRoundRect(g, r, 3, ArgbAt(sc.colour[0], sc.alpha[0]));
+            FillRoundRect(g, r, kButtonCorner, sc.At(kSlotFill));
         } else {
-            Gdiplus::SolidBrush b{Gdiplus::Color(ArgbAt(sc.colour[0], sc.alpha[0]))};
+            Gdiplus::SolidBrush b{Gdiplus::Color(sc.At(kSlotFill))};
             g.FillRectangle(&b, r);
         }
         FillGradient(g, Gdiplus::RectF(r.X, r.Y, r.Width + 1, r.Height + 1),
-                     ArgbAt(theme, sc.alpha[1]), ArgbAt(theme, sc.alpha[2]), 1);
+                     ArgbAt(theme, sc.alpha[kSlotGradientTop]), ArgbAt(theme, sc.alpha[kSlotGradientBottom]),
+                     kGradientVertical);
         Gdiplus::RectF inner(r.X + 1, r.Y + 1, r.Width - 2, r.Height - 2);
         if (roundCorners_) {
             g.ResetClip();
-            DrawRoundRect(g, r, 3, ArgbAt(sc.colour[3], sc.alpha[3]));
-            DrawRoundRect(g, inner, 3, ArgbAt(sc.colour[4], sc.alpha[4]));
+            DrawRoundRect(g, r, kButtonCorner, sc.At(kSlotOuterLine));
+            DrawRoundRect(g, inner, kButtonCorner, sc.At(kSlotInnerLine));
         } else {
-            DrawBorder(g, r, static_cast<int64_t>(ArgbAt(sc.colour[3], sc.alpha[3])));
-            DrawBorder(g, inner, static_cast<int64_t>(ArgbAt(sc.colour[4], sc.alpha[4])));
+            DrawBorder(g, r, static_cast<int64_t>(sc.At(kSlotOuterLine)));
+            DrawBorder(g, inner, static_cast<int64_t>(sc.At(kSlotInnerLine)));
         }
-        Gdiplus::Pen highlight{Gdiplus::Color(ArgbAt(sc.colour[5], sc.alpha[5]))};
+        Gdiplus::Pen highlight{Gdiplus::Color(sc.At(kSlotMidLine))};
         g.DrawLine(&highlight, r.X + 2, r.Y + r.Height / 2, r.X + r.Width - 2, r.Y + r.Height / 2);
     }
     // Content: icon and text laid out side by side (or icon above).
@@ -292,7 +340,7 @@ void UiTextElement::PaintState(int state) {
     float ih = icon ? static_cast<float>(icon->GetHeight()) : 0;
     float gap = icon && !caption_.empty() ? static_cast<float>(iconSpacing_) : 0;
     Gdiplus::RectF textRect, iconRect;
-    if (iconPosition_ == 1) {
+    if (iconPosition_ == kIconAbove) {
         float total = ih + gap + measured.Height;
         float top = (ctx.rect.h - total) / 2;
         iconRect = Gdiplus::RectF((ctx.rect.w - iw) / 2, top, iw, ih);
@@ -305,7 +353,7 @@ void UiTextElement::PaintState(int state) {
         textRect = Gdiplus::RectF(left + iw + gap, (ctx.rect.h - measured.Height) / 2,
                                   measured.Width + 1, measured.Height);
     }
-    if (drawn == 2) {
+    if (drawn == kStatePressed) {
         textRect.Offset(1, 1);
         iconRect.Offset(1, 1);
     }
@@ -317,7 +365,7 @@ void UiTextElement::PaintState(int state) {
     }
     g.ResetClip();
     if (contentAnswer == 0 && host && host->Focused() == Handle()) {
-        DrawBorder(g, Gdiplus::RectF(2, 2, ctx.rect.w - 4, ctx.rect.h - 5), 4);
+        DrawBorder(g, Gdiplus::RectF(2, 2, ctx.rect.w - 4, ctx.rect.h - 5), kBorderFocusCue);
     }
     EndPaint(ctx);
 }
@@ -325,20 +373,21 @@ void UiTextElement::PaintState(int state) {
 // ---- UiOption --------------------------------------------------------------------
 
 bool UiOption::Checked(std::optional<bool> set) {
-    if (set && *set != checked_) {
-        bool v = *set;
-        RunOnHostThread([&] {
-            checked_ = v;
+    bool result = false;
+    RunOnHostThread([&] {
+        if (set && *set != checked_) {
+            checked_ = *set;
             if (Handle()) PaintState(state_);
-        });
-    }
-    return checked_;
+        }
+        result = checked_;
+    });
+    return result;
 }
 
 LRESULT UiOption::ClassHook(UINT message, WPARAM, LPARAM) {
     switch (message) {
     case WM_CREATE:
-        SetKind(10);
+        SetKind(kOptionKind);
         OptionGlyphStrip();
         break;
     case WM_DESTROY: checked_ = false; break;
@@ -355,26 +404,27 @@ int UiOption::ContentHook(PaintContext& ctx, int state, Gdiplus::RectF& textRect
     Gdiplus::Graphics& g = *ctx.graphics;
     Gdiplus::RectF box(4, 4, 20, ctx.rect.h - 8);
     textRect.X = 24;
-    if (state == 2) textRect.Y -= 1;
+    if (state == kStatePressed) textRect.Y -= 1;
     g.SetClip(Gdiplus::RectF(0, 0, ctx.rect.w, ctx.rect.h));
-    int s = state == 3 ? 0 : state;
-    int cellX = checked_ ? 34 + 17 * (s != 0) : 17 * (s != 0);
+    // Hot and pressed (and disabled) show the hot cell; focus alone does not.
+    bool hot = state != kStateNormal && state != kStateFocused;
+    const art::Cell glyph = art::OptionGlyphCell(checked_, hot);
     Gdiplus::Bitmap* strip = OptionGlyphStrip();
     if (strip) {
         std::unique_ptr<Gdiplus::Bitmap> cell;
         {
             std::lock_guard<std::mutex> guard(SharedArtLock());
-            cell.reset(strip->Clone(cellX, 0, 17, 17, strip->GetPixelFormat()));
+            cell.reset(strip->Clone(glyph.x, glyph.y, glyph.width, glyph.height, strip->GetPixelFormat()));
         }
         if (cell) {
-            g.DrawImage(cell.get(), box.X + (box.Width - 17) / 2, box.Y + (box.Height - 17) / 2, 17.0f,
-                        17.0f);
+            const float size = static_cast<float>(art::kOptionGlyphSize);
+            g.DrawImage(cell.get(), box.X + (box.Width - size) / 2, box.Y + (box.Height - size) / 2, size, size);
         }
     }
     if (HasFocus()) {
         Gdiplus::RectF cue(textRect.X - 2, textRect.Y - 2, textRect.Width + 3, textRect.Height + 3);
         if (cue.X + cue.Width > ctx.rect.w - 8) cue.Width = ctx.rect.w - 2 - cue.X;
-        DrawBorder(g, cue, 4);
+        DrawBorder(g, cue, kBorderFocusCue);
     }
     return 1;
 }
@@ -383,8 +433,8 @@ int UiOption::ContentHook(PaintContext& ctx, int state, Gdiplus::RectF& textRect
 
 LRESULT UiImageButton::ClassHook(UINT message, WPARAM, LPARAM) {
     switch (message) {
-    case WM_CREATE: SetKind(23); break;
-    case UIM_SETFOCUS: SetTimer(HostWindow(), Handle(), 100, nullptr); break;
+    case WM_CREATE: SetKind(kImageButtonKind); break;
+    case UIM_SETFOCUS: SetTimer(HostWindow(), Handle(), kGlowPeriod, nullptr); break;
     case UIM_KILLFOCUS:
     case WM_DESTROY:
         if (HostWindow()) KillTimer(HostWindow(), Handle());
@@ -395,7 +445,7 @@ LRESULT UiImageButton::ClassHook(UINT message, WPARAM, LPARAM) {
             KillTimer(HostWindow(), Handle());
             return 0;
         }
-        glowPhase_ = (glowPhase_ + 1) % 10;
+        glowPhase_ = (glowPhase_ + 1) % kGlowPhases;
         PaintState(state_);
         return 0;
     default: break;
@@ -408,15 +458,16 @@ int UiImageButton::CustomBackgroundHook(PaintContext& ctx, int state) {
     // focused, the glow row over it at an alpha that the timer pulses.
     Gdiplus::Graphics& g = *ctx.graphics;
     Gdiplus::RectF r(0, 0, ctx.rect.w, ctx.rect.h);
-    art::ImageButtonState row = state == -1  ? art::ImageButtonState::Disabled
-                                : state == 2 ? art::ImageButtonState::Pressed
-                                : state == 1 ? art::ImageButtonState::Hot
-                                             : art::ImageButtonState::Normal;
+    art::ImageButtonState row = state == kStateDisabled  ? art::ImageButtonState::Disabled
+                                : state == kStatePressed ? art::ImageButtonState::Pressed
+                                : state == kStateHot     ? art::ImageButtonState::Hot
+                                                         : art::ImageButtonState::Normal;
     Gdiplus::Bitmap* skin = ImageButtonSkin();
     std::lock_guard<std::mutex> guard(SharedArtLock());
     DrawNineSlice(g, skin, art::ImageButtonCell(row), r, 255);
     if (glowPhase_ > 0) {
-        int a = 110 + 29 * (glowPhase_ < 5 ? glowPhase_ : 10 - glowPhase_);
+        const int half = kGlowPhases / 2;
+        int a = kGlowBaseAlpha + kGlowAlphaStep * (glowPhase_ < half ? glowPhase_ : kGlowPhases - glowPhase_);
         DrawNineSlice(g, skin, art::ImageButtonCell(art::ImageButtonState::FocusGlow), r, a);
     }
     return 1;
@@ -441,39 +492,42 @@ ElementHandle UiLabel::Create(UiParent parent, const UiRect& rect, const Text& c
     CreateOptions co;
     co.visible = options.visible;
     co.focusable = options.focusable;
-    return UiElement::Create(parent, rect, 3, co);
+    return UiElement::Create(parent, rect, kLabelKind, co);
 }
 
 Text UiLabel::Caption(std::optional<Text> set, bool animate, int transition, int steps, int interval) {
-    if (!set) return captionGbk_;
-    if (!animate && *set == captionGbk_) return captionGbk_;
-    Text value = *set;
+    Text result;
     RunOnHostThread([&] {
-        captionGbk_ = value;
-        caption_ = GbkToWide(value);
-        if (animate) {
-            fadeRequest_ = true;
-            fadeRequestSteps_ = steps > 0 ? steps : 5;
-            fadeRequestInterval_ = interval > 0 ? interval : 60;
-            Transition(transition);
+        if (set && (animate || *set != captionGbk_)) {
+            captionGbk_ = *set;
+            caption_ = GbkToWide(captionGbk_);
+            if (animate) {
+                fadeRequest_ = true;
+                fadeRequestSteps_ = steps > 0 ? steps : 5;
+                fadeRequestInterval_ = interval > 0 ? interval : 60;
+                Transition(transition);
+            }
+            if (Handle()) {
+                Layout();
+                Paint();
+            }
         }
-        if (Handle()) {
-            Layout();
-            Paint();
-        }
+        result = captionGbk_;
     });
-    return captionGbk_;
+    return result;
 }
 
 Colour UiLabel::TextColour(std::optional<Colour> set, std::optional<int> alpha) {
-    if (set || alpha) {
-        RunOnHostThread([&] {
+    Colour result = 0;
+    RunOnHostThread([&] {
+        if (set || alpha) {
             if (set) opt_.colour = *set;
             if (alpha) opt_.alpha = *alpha;
             if (Handle()) Paint();
-        });
-    }
-    return opt_.colour;
+        }
+        result = opt_.colour;
+    });
+    return result;
 }
 
 void UiLabel::Layout() {
@@ -522,7 +576,7 @@ void UiLabel::Paint() {
     Gdiplus::Graphics& g = *ctx.graphics;
     Gdiplus::RectF all(0, 0, ctx.rect.w, ctx.rect.h);
     DrawBorder(g, Gdiplus::RectF(0, 0, ctx.rect.w - 1, ctx.rect.h - 1), opt_.borderStyle);
-    if (opt_.backgroundMode != -1) {
+    if (opt_.backgroundMode != kNoBackground) {
         FillGradient(g, all, opt_.background1, opt_.background2, opt_.backgroundMode);
     }
     if (!caption_.empty()) {
@@ -532,15 +586,17 @@ void UiLabel::Paint() {
             r.Height = ctx.rect.h + lineHeight_ + 3;
         } else {
             r.Height = lineHeight_;
-            if (opt_.verticalAlign == 0) r.Y = 2;
-            else if (opt_.verticalAlign == 2) r.Y = ctx.rect.h - lineHeight_ - 2;
+            if (opt_.verticalAlign == kAlignNear) r.Y = 2;
+            else if (opt_.verticalAlign == kAlignFar) r.Y = ctx.rect.h - lineHeight_ - 2;
             else r.Y = (ctx.rect.h - lineHeight_) / 2;
             // One line that fits: keep the full height so descenders survive.
             r.Height = std::max(lineHeight_ + 2, 1.0f);
         }
         DrawText(g, r, caption_, font_, colour, format_.get(), opt_.effect, opt_.effectColour);
     }
-    if (Focusable() && HasFocus()) DrawBorder(g, Gdiplus::RectF(0, 0, ctx.rect.w - 1, ctx.rect.h - 1), 4);
+    if (Focusable() && HasFocus()) {
+        DrawBorder(g, Gdiplus::RectF(0, 0, ctx.rect.w - 1, ctx.rect.h - 1), kBorderFocusCue);
+    }
     EndPaint(ctx);
 }
 

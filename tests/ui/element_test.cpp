@@ -247,6 +247,44 @@ TEST_F(ElementTest, ZOrderDecidesDrawingAndHitOrder) {
     EXPECT_EQ(under.Got(UIM_HIDE), 1);
 }
 
+// 0 or the host window makes an element top level again; another host's
+// window or an element of another host is refused.
+TEST_F(ElementTest, SetParentToNothingOrTheHostWindowMakesTheElementTopLevel) {
+    MakeHost();
+    HWND otherWindow = CreateHostWindow(nullptr, "other", 0, 0, 100, 100);
+    UiHost other;
+    AttachOptions oo;
+    oo.styleFlags = 0;
+    other.Attach(otherWindow, oo);
+    Block foreign;
+    foreign.Create(otherWindow, {0, 0, 10, 10}, 0xFF000000);
+    struct Case {
+        const char* name;
+        UiParent parent;
+        bool topLevel;
+    };
+    const Case cases[] = {
+        {"element 0", UiParent(ElementHandle{0}), true},
+        {"the host window", UiParent(window), true},
+        {"another host's window", UiParent(otherWindow), false},
+        {"an element of another host", UiParent(foreign.Handle()), false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Block parent, child;
+        parent.Create(window, {10, 10, 50, 50}, 0xFF000000);
+        child.Create(parent.Handle(), {20, 20, 100, 20}, ArgbAt(0x0000FF, 255));
+        child.SetParent(c.parent);
+        EXPECT_EQ(child.Parent(), c.topLevel ? 0u : parent.Handle());
+        // Top level: hit and drawn outside the old parent's rectangle.
+        Pump();
+        EXPECT_EQ(host->HitTest(100, 25) == child.Handle(), c.topLevel);
+        EXPECT_EQ(R(host->PixelAt(100, 25)) >= 250, c.topLevel);
+    }
+    other.Detach();
+    DestroyWindow(otherWindow);
+}
+
 TEST_F(ElementTest, CreateUnderAnElementOfADetachedHostFails) {
     MakeHost();
     Block parent;

@@ -131,7 +131,7 @@ TEST_F(HostTest, NonFocusableElementTakesPressOnlyWhenItAsks) {
     EXPECT_EQ(host->Focused(), 0u);   // the focus still goes only to focusable ones
 }
 
-TEST_F(HostTest, TabWalksTopLevelElementsAndWraps) {
+TEST_F(HostTest, TabWalksTheElementTreeInDrawingOrderAndWraps) {
     MakeHost();
     Block a, b, hidden, disabled, unfocusable, c;
     a.Create(window, {10, 10, 20, 20}, 0xFF000000);
@@ -142,18 +142,33 @@ TEST_F(HostTest, TabWalksTopLevelElementsAndWraps) {
     c.Create(window, {160, 10, 20, 20}, 0xFF000000);
     hidden.Visible(false);
     disabled.Disabled(true);
-    Block child;
+    Block child, grandchild, underHidden, underUnfocusable;
     child.Create(a.Handle(), {12, 12, 5, 5}, 0xFF000000);
+    grandchild.Create(child.Handle(), {13, 13, 2, 2}, 0xFF000000);
+    underHidden.Create(hidden.Handle(), {72, 12, 5, 5}, 0xFF000000);        // not shown: skipped
+    underUnfocusable.Create(unfocusable.Handle(), {132, 12, 5, 5}, 0xFF000000);   // shown: a stop
     auto tab = [&] { SendMessageW(window, WM_KEYDOWN, VK_TAB, 0); };
-    tab();   // no focus: starts after the first top-level element
-    EXPECT_EQ(host->Focused(), b.Handle());
-    tab();
-    EXPECT_EQ(host->Focused(), c.Handle());
-    tab();   // after the last comes the first
-    EXPECT_EQ(host->Focused(), a.Handle());
-    host->SetFocus(child.Handle());
-    tab();   // from a child: walk from its top-level ancestor
-    EXPECT_EQ(host->Focused(), b.Handle());
+    const ElementHandle expected[] = {a.Handle(), child.Handle(), grandchild.Handle(), b.Handle(),
+                                      underUnfocusable.Handle(), c.Handle(), a.Handle()};
+    for (ElementHandle e : expected) {   // no focus: the first eligible element first
+        tab();
+        EXPECT_EQ(host->Focused(), e);
+    }
+}
+
+TEST_F(HostTest, TabWithNoFocusFocusesTheOnlyEligibleElement) {
+    MakeHost();
+    Block off, only;
+    off.Create(window, {10, 10, 20, 20}, 0xFF000000, false);
+    only.Create(window, {40, 10, 20, 20}, 0xFF000000);
+    SendMessageW(window, WM_KEYDOWN, VK_TAB, 0);
+    EXPECT_EQ(host->Focused(), only.Handle());
+    Block container, inner;   // and one that is a child
+    container.Create(window, {100, 100, 50, 50}, 0xFF000000, false);
+    inner.Create(container.Handle(), {110, 110, 10, 10}, 0xFF000000);
+    only.Focusable(false);
+    SendMessageW(window, WM_KEYDOWN, VK_TAB, 0);
+    EXPECT_EQ(host->Focused(), inner.Handle());
 }
 
 TEST_F(HostTest, TabWithNoOtherCandidateKeepsTheFocus) {
@@ -164,6 +179,44 @@ TEST_F(HostTest, TabWithNoOtherCandidateKeepsTheFocus) {
     host->SetFocus(only.Handle());
     SendMessageW(window, WM_KEYDOWN, VK_TAB, 0);
     EXPECT_EQ(host->Focused(), only.Handle());
+}
+
+// The application finds its own caption buttons by kind (the appearance
+// button is kind 64), and the kinds follow the style bits right to left.
+TEST_F(HostTest, CaptionButtonsAreFoundByKind) {
+    AttachOptions o;
+    o.styleFlags = 87;   // icon, title, close, minimise and the appearance button
+    MakeHost(o);
+    std::vector<ElementHandle> buttons = host->CaptionButtons();
+    ASSERT_EQ(buttons.size(), 3u);
+    EXPECT_EQ(host->CaptionButton(CaptionButtonKind::Close), buttons[0]);
+    EXPECT_EQ(host->CaptionButton(CaptionButtonKind::Minimize), buttons[1]);
+    EXPECT_EQ(host->CaptionButton(CaptionButtonKind::Appearance), buttons[2]);
+    EXPECT_EQ(host->CaptionButton(CaptionButtonKind::Maximize), 0u);
+    EXPECT_EQ(host->CaptionButtonKindOf(buttons[2]), CaptionButtonKind::Appearance);
+    EXPECT_EQ(host->CaptionButtonKindOf(host->TitleElement()), std::nullopt);
+    // A click on it reaches the click handler with kind code 1.
+    UiRect r = UiElement::FromHandle(buttons[2])->Rect();
+    Click(static_cast<int>(r.x + 5), static_cast<int>(r.y + 5));
+    ASSERT_EQ(Count(HostEvent::Click, buttons[2]), 1);
+    EXPECT_EQ(events.back().elementKind, 1);
+}
+
+// Element blocks posted for later delivery belong to the host; a window that
+// goes before it delivers them frees them.
+TEST_F(HostTest, PostedElementMessagesAreFreedWhenTheWindowGoes) {
+    MakeHost();
+    Block a;
+    a.Create(window, {10, 10, 20, 20}, 0xFF000000);
+    int before = ElementMessage::Outstanding();
+    for (int i = 0; i < 50; ++i) a.PostEvent(WM_USER + 1, i, 0);
+    host->PostToElement(a.Handle(), WM_USER + 2, 0, 0);
+    EXPECT_EQ(ElementMessage::Outstanding(), before + 51);
+    DestroyWindow(window);
+    window = nullptr;
+    Pump();
+    EXPECT_EQ(ElementMessage::Outstanding(), before);
+    EXPECT_EQ(a.Got(WM_USER + 1), 0);   // the element went with its window
 }
 
 TEST_F(HostTest, EnterAndSpaceClickTheFocusedElementWithZeroArguments) {

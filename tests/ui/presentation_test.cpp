@@ -43,6 +43,40 @@ TEST_F(PresentationTest, BackgroundFadeRunsOnItsOwnTimer) {
     EXPECT_FALSE(host->Busy());
 }
 
+// The surfaces of a background fade and of the close animation follow the
+// window's size: a window grown after a fade (or during one) closes and fades
+// without writing a window of pixels into a buffer of the old size.
+TEST_F(PresentationTest, ResizeAfterOrDuringABackgroundFadeKeepsEverySurfaceInBounds) {
+    for (bool resizeMidFade : {false, true}) {
+        SCOPED_TRACE(resizeMidFade ? "resized during the fade" : "resized after the fade");
+        AttachOptions o;
+        o.alpha = 255;
+        o.colour = 0x000000;
+        MakeHost(o, 300, 200, WS_POPUP | WS_SYSMENU, true);
+        host->SetBackground({}, 0xFFFFFF, 1);
+        auto tick = [&] { SendMessageW(window, WM_TIMER, UiHost::kBackgroundFadeTimer, 0); };
+        tick();
+        tick();
+        if (!resizeMidFade) {
+            tick();
+            tick();
+            tick();
+            ASSERT_EQ(host->BackgroundFadeLevel(), 255);
+        }
+        SetWindowPos(window, nullptr, 0, 0, 1000, 700, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
+        ASSERT_EQ(host->Size().cx, 1000);
+        for (int i = 0; i < 5; ++i) tick();
+        EXPECT_FALSE(host->Busy());
+        EXPECT_GE(R(host->PixelAt(800, 600)), 250);   // the new background fills the grown window
+        host->SetCloseEffect(1);
+        SendMessageW(window, WM_CLOSE, 0, 0);
+        EXPECT_FALSE(IsWindow(window));
+        EXPECT_EQ(host->ClosingFrames(), 15);
+        host.reset();
+        window = nullptr;
+    }
+}
+
 TEST_F(PresentationTest, CloseKindOneFadesOutInFifteenFramesThenDestroys) {
     for (int kind : {1, 7, 2}) {
         AttachOptions o;

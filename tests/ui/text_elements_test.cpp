@@ -276,6 +276,91 @@ TEST_F(TextElementTest, CaptionSetFromAnotherThreadIsCarriedToTheWindowThread) {
     EXPECT_NE(workerThread, GetCurrentThreadId());
 }
 
+// A background picture decides the automatic text colour: nine samples under
+// the element, dark when more than four are dark.
+TEST_F(TextElementTest, BackgroundPictureDecidesWhetherTheBackgroundIsDark) {
+    struct Case {
+        const char* name;
+        Gdiplus::Color picture;
+        bool withPicture;
+        Colour theme;
+        bool dark;
+    };
+    const Case cases[] = {
+        {"dark picture on a light theme", Gdiplus::Color(255, 10, 10, 30), true, 0xFFFFFF, true},
+        {"light picture on a dark theme", Gdiplus::Color(255, 240, 240, 230), true, 0x000000, false},
+        {"no picture, dark theme", {}, false, 0x202020, true},
+        {"no picture, light theme", {}, false, 0xF0F0F0, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        AttachOptions o;
+        o.colour = c.theme;
+        o.tint = false;
+        if (c.withPicture) {
+            Gdiplus::Bitmap picture(400, 300, PixelFormat32bppARGB);
+            Gdiplus::Graphics pg(&picture);
+            pg.Clear(c.picture);
+            for (const wchar_t* mime : {L"image/png", L"image/jpeg"}) {
+                o.background = EncodeImage(picture, mime);
+                MakeHost(o);
+                UiLabel label;
+                label.Create(window, {40, 40, 120, 30}, "x");
+                EXPECT_EQ(BackgroundIsDark(&label), c.dark) << (mime[6] == 'p' ? "png" : "jpeg");
+                host.reset();
+                DestroyWindow(window);
+                window = nullptr;
+            }
+        } else {
+            MakeHost(o);
+            UiLabel label;
+            label.Create(window, {40, 40, 120, 30}, "x");
+            EXPECT_EQ(BackgroundIsDark(&label), c.dark);
+            host.reset();
+            DestroyWindow(window);
+            window = nullptr;
+        }
+    }
+}
+
+// A worker thread reads and writes captions while the window's thread keeps
+// changing them: every value read must be one of the captions ever set, never
+// a mix of two (the fields are only touched on the window's thread).
+TEST_F(TextElementTest, CaptionsReadFromAWorkerAreNeverTorn) {
+    MakeHost();
+    UiLabel label;
+    UiButton button;
+    const Text shortText(40, 'a'), longText(3000, 'b'), workerText(2000, 'c');
+    label.Create(window, {10, 10, 200, 20}, shortText);
+    button.Create(window, {10, 40, 200, 20}, shortText);
+    std::atomic<bool> stop{false}, done{false};
+    std::atomic<int> torn{0};
+    auto valid = [&](const Text& t) { return t == shortText || t == longText || t == workerText; };
+    std::thread worker([&] {
+        for (int i = 0; i < 200 && !stop; ++i) {
+            if (!valid(label.Caption())) ++torn;
+            if (!valid(button.Caption())) ++torn;
+            if (!valid(label.Caption(i % 2 ? workerText : shortText))) ++torn;
+            if (!valid(button.Caption(i % 2 ? workerText : shortText))) ++torn;
+        }
+        done = true;
+    });
+    // The window's thread keeps changing the captions and answers the
+    // worker's requests until the worker is through.
+    DWORD deadline = GetTickCount() + 30000;
+    for (int i = 0; !done; ++i) {
+        if (static_cast<LONG>(deadline - GetTickCount()) <= 0) stop = true;
+        if (!stop) {
+            label.Caption(i % 2 ? longText : shortText);
+            button.Caption(i % 2 ? longText : shortText);
+        }
+        Pump();
+    }
+    worker.join();
+    EXPECT_FALSE(stop.load()) << "the worker did not finish in time";
+    EXPECT_EQ(torn.load(), 0);
+}
+
 TEST_F(TextElementTest, ImageButtonGlowsWhileFocused) {
     MakeHost();
     UiImageButton b;
