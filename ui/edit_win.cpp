@@ -5,6 +5,7 @@
 
 #include "ui/clipboard.h"
 #include "ui/host.h"
+#include "ui/menu.h"
 
 #include <windowsx.h>
 
@@ -645,7 +646,18 @@ void UiEdit::OnWheel(WPARAM wParam) {
 }
 
 void UiEdit::OpenContextMenu() {
-    // Filled in by the shared context menu.
+    UiMenu& menu = EditContextMenu();
+    if (!menu.IsValidIndex(kEditMenuSelectAllItem)) return;
+    // The box that was right-clicked is the one the menu acts on, with its
+    // caret and selection shown.
+    if (!hasFocus_ && Host()) Host()->SetFocus(Handle());
+    MenuStates s = ContextMenuStates();
+    menu.ItemState(kEditMenuCutItem, s.cut);
+    menu.ItemState(kEditMenuCopyItem, s.copy);
+    menu.ItemState(kEditMenuPasteItem, s.paste);
+    menu.ItemState(kEditMenuSelectAllItem, s.selectAll);
+    // The chosen command comes back to this box as WM_COMMAND.
+    menu.Popup(HostWindow(), Handle());
 }
 
 // ---- Messages ---------------------------------------------------------------------------

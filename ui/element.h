@@ -53,6 +53,10 @@ enum : UINT {
 };
 
 constexpr LRESULT kNotHandled = -1;
+// ZOrder positions: first among the siblings (drawn under them) or last.
+enum : int { kZOrderTop = 0, kZOrderBottom = 2 };
+// UIM_INVALIDATE's wParam for a posted rectangle, which the host frees.
+constexpr WPARAM kPostedRect = 1;
 // Elements of this kind code draw nothing of their own: a 1 x 1 back buffer,
 // never remade when they are resized.
 constexpr int kUnbufferedKind = 21;
@@ -163,7 +167,7 @@ public:
     int Top(std::optional<int> set = {});
     int Width(std::optional<int> set = {});
     int Height(std::optional<int> set = {});
-    void ZOrder(int position, bool noRepaint = false);
+    void ZOrder(int position, bool noRepaint = false);   // kZOrderBottom or kZOrderTop
     void Unlink();
     void DisablePainting() { paintEnabled_ = false; }
     void EnablePainting() { paintEnabled_ = true; }
@@ -189,8 +193,20 @@ protected:
 
     bool BeginPaint(PaintContext& ctx, const UiRect* rect = nullptr, bool erase = true);
     void EndPaint(PaintContext& ctx);
-    // Runs fn on the host window's thread (directly when already there).
-    void RunOnHostThread(const std::function<void()>& fn);
+    // Runs fn on the host window's thread (directly when already there; from
+    // another thread the caller waits until the window's thread ran it).
+    template <class F>
+    void RunOnHostThread(F&& fn) {
+        if (OnHostThread()) {
+            fn();
+            return;
+        }
+        std::function<void()> carried(std::forward<F>(fn));
+        CarryToHostThread(carried);
+    }
+    void RunOnHostThread(const std::function<void()>& fn) {
+        RunOnHostThread<const std::function<void()>&>(fn);
+    }
     void SetKind(int kind) { kind_ = kind; }
     void SetFadeSteps(int steps) { fadeSteps_ = steps; }
     void SetFadeIntervalRaw(int ms) { fadeInterval_ = ms; }
@@ -203,12 +219,14 @@ protected:
     UiElement* parent_ = nullptr;
 
 private:
+    void CarryToHostThread(std::function<void()>& fn);
     void MakeBackBuffer();
     void ShiftDescendants(float dx, float dy);
     void AppendTo(UiElement* parent);
     void ResetFields();
 
     HWND hostWindow_ = nullptr;
+    DWORD hostThread_ = 0;     // the thread of hostWindow_, fixed for its life
     ElementHandle handle_ = 0;
     bool visible_ = false;
     bool disabled_ = false;

@@ -76,17 +76,16 @@ UiElement::~UiElement() {
 }
 
 bool UiElement::OnHostThread() const {
-    if (!hostWindow_) return true;
-    return GetWindowThreadProcessId(hostWindow_, nullptr) == GetCurrentThreadId();
+    return !hostWindow_ || hostThread_ == GetCurrentThreadId();
 }
 
-void UiElement::RunOnHostThread(const std::function<void()>& fn) {
-    if (OnHostThread() || !IsWindow(hostWindow_)) {
+void UiElement::CarryToHostThread(std::function<void()>& fn) {
+    // A window that is gone has no thread to carry to: run here.
+    if (!IsWindow(hostWindow_)) {
         fn();
         return;
     }
-    std::function<void()> copy = fn;
-    SendMessageW(hostWindow_, UIM_INVOKE, 0, reinterpret_cast<LPARAM>(&copy));
+    SendMessageW(hostWindow_, UIM_INVOKE, 0, reinterpret_cast<LPARAM>(&fn));
 }
 
 ElementHandle UiElement::Create(UiParent parent, const UiRect& rect, int kind,
@@ -117,6 +116,7 @@ ElementHandle UiElement::Create(UiParent parent, const UiRect& rect, int kind,
     focusable_ = opt.focusable.value_or(true);
     paintEnabled_ = true;
     hostWindow_ = window;
+    hostThread_ = GetWindowThreadProcessId(window, nullptr);
     host_ = host;
     handle_ = Table().Add(this);
     AppendTo(parentElement);
@@ -224,6 +224,7 @@ void UiElement::ResetFields() {
     tooltip_.clear();
     tagText_.clear();
     hostWindow_ = nullptr;
+    hostThread_ = 0;
     handle_ = 0;
     visible_ = disabled_ = false;
     focusable_ = true;
@@ -301,7 +302,7 @@ void UiElement::PostRedraw() {
     if (!handle_ || !IsWindow(hostWindow_)) return;
     // The rectangle travels by value: the element may be gone when it arrives.
     auto* r = new UiRect(rect_);
-    if (!PostMessageW(hostWindow_, UIM_INVALIDATE, 1, reinterpret_cast<LPARAM>(r))) delete r;
+    if (!PostMessageW(hostWindow_, UIM_INVALIDATE, kPostedRect, reinterpret_cast<LPARAM>(r))) delete r;
 }
 
 void UiElement::ShiftDescendants(float dx, float dy) {
@@ -467,7 +468,7 @@ void UiElement::ZOrder(int position, bool noRepaint) {
     UiElement** first = parent_ ? &parent_->firstChild_ : &host_->firstTop_;
     UiElement** last = parent_ ? &parent_->lastChild_ : &host_->lastTop_;
     Unlink();
-    if (position == 2) {
+    if (position == kZOrderBottom) {
         nextSibling_ = *first;
         if (*first) (*first)->prevSibling_ = this;
         *first = this;

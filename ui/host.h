@@ -65,6 +65,16 @@ enum : int {
 constexpr int kSkinMargin = 1;
 constexpr int kSquareMargin = 0;
 
+// AttachOptions::alpha of a host that is not layered (presented on WM_PAINT).
+constexpr int kNotLayered = -1;
+
+// RequestRedraw modes.
+enum : int {
+    kRedrawAppend = 0,   // queued last
+    kRedrawNow = 1,      // recomposed and presented at once
+    kRedrawFirst = 2,    // queued first
+};
+
 // Caption button kinds, right to left in this order; each kind is also the
 // styleFlags bit that asks for the button.
 enum class CaptionButtonKind : int {
@@ -81,7 +91,7 @@ struct AttachOptions {
     std::string background;              // picture bytes; empty = none
     std::optional<Colour> colour;        // background/theme colour
     std::optional<int> styleFlags;       // omitted = standard caption parts
-    int alpha = -1;                      // -1 = not layered
+    int alpha = kNotLayered;
     int frameMargin = 7;
     bool dragAnywhere = true;
     std::optional<bool> blurBehind;
@@ -156,7 +166,7 @@ public:
     void Present(const RECT* dirty = nullptr);
     void Invalidate();
     void PostToElement(ElementHandle element, UINT message, WPARAM wParam, LPARAM lParam);
-    // Redraw queue: mode 0 appends, 2 puts first, 1 recomposes and presents now.
+    // Redraw queue: kRedrawAppend, kRedrawFirst, or kRedrawNow (recomposes and presents at once).
     void RequestRedraw(const UiRect& rect, int mode);
     // Recomposes an area of the client from the background and the element
     // buffers; presents it when asked.
@@ -173,7 +183,7 @@ public:
     bool Frozen() const { return frozen_; }
     bool Detaching() const { return detaching_; }
     void Freeze(bool value) { frozen_ = value; }
-    bool Layered() const { return alpha_ != -1; }
+    bool Layered() const { return alpha_ != kNotLayered; }
     int Alpha() const { return alpha_; }
     int StyleFlags() const { return styleFlags_; }
     SIZE Size() const { return size_; }
@@ -254,7 +264,7 @@ private:
     std::vector<uint32_t> backgroundBits_;              // the composed background
     std::vector<uint32_t> transitionBits_;              // background cross-fade source
     SIZE size_{0, 0};
-    int alpha_ = -1;
+    int alpha_ = kNotLayered;
     int frameMargin_ = 7;
     int styleFlags_ = 0;
     bool resizable_ = false;

@@ -131,7 +131,7 @@ void DrainDeferredMessages(HWND window) {
         delete reinterpret_cast<ElementMessage*>(msg.lParam);
     }
     while (PeekMessageW(&msg, window, UIM_INVALIDATE, UIM_INVALIDATE, PM_REMOVE | PM_QS_POSTMESSAGE)) {
-        if (msg.wParam == 1) delete reinterpret_cast<UiRect*>(msg.lParam);
+        if (msg.wParam == kPostedRect) delete reinterpret_cast<UiRect*>(msg.lParam);
     }
 }
 
@@ -189,7 +189,7 @@ bool UiHost::Attach(HWND window, const AttachOptions& options) {
     ownerWindow_ = options.ownerWindow;
     skinRect_ = options.skinRect;
     bool platformBlur = Lib().platformMajorVersion == 6;
-    blurBehind_ = options.blurBehind ? (*options.blurBehind && alpha_ != -1) : platformBlur;
+    blurBehind_ = options.blurBehind ? (*options.blurBehind && alpha_ != kNotLayered) : platformBlur;
 
     LONG_PTR style = GetWindowLongPtrW(window, GWL_STYLE);
     int flags = options.styleFlags.value_or(kStyleStandard);
@@ -218,7 +218,7 @@ bool UiHost::Attach(HWND window, const AttachOptions& options) {
     size_ = {wr.right - wr.left, wr.bottom - wr.top};
     windowDc_ = UniqueWindowDc(window);
     CreateBuffers();
-    if (alpha_ != -1) {
+    if (alpha_ != kNotLayered) {
         SetWindowLongPtrW(window, GWL_EXSTYLE, GetWindowLongPtrW(window, GWL_EXSTYLE) | WS_EX_LAYERED);
     }
     oldWindowProc_ = reinterpret_cast<WNDPROC>(
@@ -234,7 +234,7 @@ bool UiHost::Attach(HWND window, const AttachOptions& options) {
     }
     BuildCaption();
     busy_ = true;
-    Recompose({0, 0, static_cast<float>(size_.cx), static_cast<float>(size_.cy)}, alpha_ != -1);
+    Recompose({0, 0, static_cast<float>(size_.cx), static_cast<float>(size_.cy)}, alpha_ != kNotLayered);
 
     static bool commonControls = [] {
         INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_WIN95_CLASSES};
@@ -385,7 +385,7 @@ LRESULT UiHost::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     if (messageHook_) {
         MessageHook hook = messageHook_;
         LRESULT r = hook(window_, message, wParam, lParam);
-        if (r != -1) return r;
+        if (r != kNotHandled) return r;
     }
     // Each group answers the messages it owns; everything else goes on to
     // the procedure the host replaced.
@@ -591,7 +591,7 @@ std::optional<LRESULT> UiHost::OnPaintMessage(UINT message, WPARAM, LPARAM) {
     case WM_PAINT: {
         PAINTSTRUCT ps;
         HDC dc = ::BeginPaint(window_, &ps);
-        if (buffer_.Dc() && alpha_ == -1) {
+        if (buffer_.Dc() && alpha_ == kNotLayered) {
             BitBlt(dc, ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right - ps.rcPaint.left,
                    ps.rcPaint.bottom - ps.rcPaint.top, buffer_.Dc(), ps.rcPaint.left, ps.rcPaint.top,
                    SRCCOPY);
@@ -602,7 +602,7 @@ std::optional<LRESULT> UiHost::OnPaintMessage(UINT message, WPARAM, LPARAM) {
     case WM_ERASEBKGND:
         return 1;   // every pixel comes from the back buffer
     case UIM_UPDATE:
-        if (alpha_ != -1) Present();
+        if (alpha_ != kNotLayered) Present();
         else if (buffer_.Dc()) BitBlt(windowDc_.Get(), 0, 0, size_.cx, size_.cy, buffer_.Dc(), 0, 0, SRCCOPY);
         return 0;
     default:
@@ -620,7 +620,7 @@ std::optional<LRESULT> UiHost::OnLibraryMessage(UINT message, WPARAM wParam, LPA
         return 0;
     case UIM_INVALIDATE: {
         auto* r = reinterpret_cast<UiRect*>(lParam);
-        if (wParam == 1) {
+        if (wParam == kPostedRect) {
             // Posted: the rectangle is ours to free.
             if (r) OnRecompose(*r);
             delete r;

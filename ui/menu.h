@@ -18,23 +18,25 @@
 //      closed without a choice: Esc, a click outside, the owner gone; and 0
 //      when the chosen item called a procedure instead). An opener acts on
 //      one of the two, not both: the edit box acts on its WM_COMMAND.
-//   Delivery happens after the popup is gone and the owner is in front, so
-//   a command may open a message box or another menu.
+//   Delivery happens after the popup is gone, so a command may open a
+//   message box or another menu.
 //
 // Guarantees: hidden items take no room; disabled items take their row, are
 // drawn at half alpha and can be neither clicked nor reached by the keyboard;
-// clicks on separators, on submenu rows and on the popup's padding do not close
-// it. Esc closes the innermost open popup (the whole menu from the top one), a
-// press on any other window closes the whole menu and is swallowed, and so do
-// Alt, the owner window going away and WM_QUIT (which is posted again for the
-// outer loop). Keys: Up/Down (wrapping, skipping separators, disabled and
-// hidden items), Home/End, Enter, Right/Left into and out of submenus,
-// and the "&" access keys, compared without case: a key that names one
-// enabled item chooses it (opens it, for a submenu), a key shared by several
-// moves the highlight among them. Popups are placed inside the work area of
-// their monitor: flipped to the other side of the point when they would leave
-// it, then clamped. One menu loop runs per thread at a time; Popup called while
-// one runs returns 0 at once.
+// clicks on separators, on submenu rows and on the popup's padding do not
+// close it. The popup never takes the activation or the focus: the owner
+// keeps them, and the loop hands every key to the menu. Esc closes the
+// innermost open popup (the whole menu from the top one); a press on any
+// other window closes the whole menu and is swallowed; so do Alt, the owner
+// window going away, the activation moving elsewhere and WM_QUIT (posted
+// again for the outer loop). Keys: Up/Down (wrapping, skipping separators,
+// disabled and hidden items), Home/End, Enter, Right/Left into and out of
+// submenus, and the "&" access keys, compared without case: a key that
+// names one enabled item chooses it (opens it, for a submenu), a key shared
+// by several moves the highlight among them. Popups are placed inside the
+// work area of their monitor: flipped to the other side of the point when
+// they would leave it, then clamped. One menu loop runs per thread at a
+// time; Popup called while one runs returns 0 at once.
 // UI thread only: call Popup on the owner window's thread.
 // Covered by tests/ui/menu/menu_test.cpp (Wine + Xvfb).
 #pragma once

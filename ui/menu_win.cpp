@@ -28,6 +28,9 @@ constexpr wchar_t kEventProperty[] = L"Kelvane_Event";
 constexpr intptr_t kPopupOfHost = 1;          // Kv_Wnd_Flags: a popup belonging to a host
 
 constexpr int kMenuRowKind = 30;
+// A timer of the top popup that looks for the menu's reasons to close.
+constexpr UINT_PTR kWatchTimer = 0x7FFF0011;
+constexpr UINT kWatchPeriodMs = 100;
 constexpr int kMaxMenuDepth = 16;             // submenus nested deeper are not opened
 // Geometry inside a popup.
 constexpr float kSeparatorLeft = 33, kSeparatorInset = 40;
@@ -141,13 +144,59 @@ int PlaceAtPoint(int point, int size, int low, int high) {
 class MenuRow;
 struct Session;
 
+// The popup's host takes the mouse itself: rows are hovered and clicked, but
+// a press never takes the focus or the activation (the owner window stays
+// active, as with the system's menus), never captures the mouse and never
+// moves the window. A release over a row clicks it when the press began
+// in the same popup, with either button.
+class MenuHost : public UiHost {
+public:
+    void OnMouse(UINT message, WPARAM wParam, LPARAM lParam) override {
+        int x = GET_X_LPARAM(lParam), y = GET_Y_LPARAM(lParam);
+        ElementHandle under = HitTest(x, y);
+        switch (message) {
+        case WM_MOUSEMOVE:
+            Hover(under, wParam);
+            break;
+        case WM_LBUTTONDOWN:
+        case WM_RBUTTONDOWN:
+            Hover(under, wParam);
+            pressed_ = true;
+            break;
+        case WM_LBUTTONUP:
+        case WM_RBUTTONUP:
+            if (pressed_ && under && UiElement::DeliverTo(under, UIM_WANTPRESS, wParam, lParam) != kNotHandled) {
+                pressed_ = false;
+                UiElement::DeliverTo(under, UIM_CLICK, wParam, lParam);
+            }
+            pressed_ = false;
+            break;
+        default:
+            break;
+        }
+    }
+    // The pointer left the window.
+    void Leave() { Hover(0, 0); }
+
+private:
+    void Hover(ElementHandle under, WPARAM keys) {
+        if (under == hover_) return;
+        ElementHandle old = hover_;
+        hover_ = under;
+        if (old) UiElement::DeliverTo(old, UIM_MOUSELEAVE, 0, under);
+        if (under) UiElement::DeliverTo(under, UIM_MOUSEENTER, keys, old);
+    }
+    ElementHandle hover_ = 0;
+    bool pressed_ = false;
+};
+
 // One open popup: its window, host and rows, and a copy of the items it shows.
 struct PopupWindow {
     Session* session = nullptr;
     int level = 0;                            // 0 the top popup
     std::vector<UiMenu::Item> items;
     HWND window = nullptr;
-    std::unique_ptr<UiHost> host;
+    std::unique_ptr<MenuHost> host;
     std::vector<std::unique_ptr<MenuRow>> rows;
     SIZE size{0, 0};
     int hot = 0;                              // highlighted item, 0 none
@@ -188,6 +237,7 @@ struct Session {
     bool done = false;
     std::optional<UiMenu::Item> chosen;
     bool altAlone = false;
+    HWND activeAtOpen = nullptr;
 
     PopupWindow* Open(const std::vector<UiMenu::Item>& items, int x, int y, int level,
                       const RECT* besideRow);
@@ -222,6 +272,13 @@ struct Session {
     bool AccessKeyTyped(wchar_t ch);
     LRESULT Hook(PopupWindow* popup, UINT message, WPARAM wParam, LPARAM lParam);
     bool Filter(MSG& msg);
+    // Closes the menu when the owner window went away or the activation moved
+    // to a window that is neither the one active at opening nor a popup.
+    void Watch() {
+        if (done) return;
+        HWND active = GetActiveWindow();
+        if ((owner && !IsWindow(owner)) || (active != activeAtOpen && !InChain(active))) CloseAll();
+    }
     void Reap() {
         for (auto& p : closing) Destroy(p);
         closing.clear();
@@ -308,7 +365,6 @@ LRESULT MenuRow::HandleMessage(UINT message, WPARAM wParam, LPARAM) {
         }
         return 0;
     case UIM_CLICK:
-    case WM_RBUTTONUP:   // a context menu may be worked with either button
         if (s) s->Activate(popup_, index_, false);
         return kNotHandled;
     default:
@@ -437,7 +493,7 @@ PopupWindow* Session::Open(const std::vector<UiMenu::Item>& items, int x, int y,
     p->window = window;
     p->size = size;
     SetPropW(window, kFlagsProperty, reinterpret_cast<HANDLE>(kPopupOfHost));
-    p->host = std::make_unique<UiHost>();
+    p->host = std::make_unique<MenuHost>();
     p->host->SetPaintHandler([](HWND, Gdiplus::Graphics& g, int w, int h) { PaintPopupBackground(g, w, h); });
     AttachOptions options;
     options.styleFlags = 0;
@@ -502,12 +558,6 @@ void Session::Destroy(std::unique_ptr<PopupWindow>& popup) {
 
 void Session::CloseAfter(int level) {
     if (static_cast<int>(chain.size()) <= level + 1) return;
-    // Hand the activation back before the active popup is hidden, or the
-    // system gives it to the owner and that would close the whole menu.
-    HWND active = GetActiveWindow();
-    for (size_t i = static_cast<size_t>(level) + 1; i < chain.size(); ++i) {
-        if (chain[i]->window == active) SetActiveWindow(chain[static_cast<size_t>(level)]->window);
-    }
     bool changed = false;
     while (static_cast<int>(chain.size()) > level + 1) {
         auto& last = chain.back();
@@ -675,6 +725,13 @@ LRESULT Session::Hook(PopupWindow* popup, UINT message, WPARAM wParam, LPARAM lP
         return 0;
     case WM_MOUSEACTIVATE:
         return MA_NOACTIVATE;
+    case WM_MOUSELEAVE:
+        popup->host->Leave();
+        return kNotHandled;
+    case WM_TIMER:
+        if (wParam != kWatchTimer) return kNotHandled;
+        Watch();
+        return 0;
     default:
         return kNotHandled;
     }
@@ -789,8 +846,11 @@ uintptr_t UiMenu::PopupAt(HWND owner, int x, int y, ElementHandle opener) {
         tSession = nullptr;
         return 0;
     }
-    SetForegroundWindow(top->window);
+    // The popup is not activated: the owner keeps the activation and the
+    // keyboard, and the loop hands the keys to the menu.
+    session.activeAtOpen = GetActiveWindow();
     HWND topWindow = top->window;
+    SetTimer(topWindow, kWatchTimer, kWatchPeriodMs, nullptr);
     bool quit = false;
     WPARAM quitCode = 0;
     MSG msg;
@@ -808,10 +868,10 @@ uintptr_t UiMenu::PopupAt(HWND owner, int x, int y, ElementHandle opener) {
             DispatchMessageW(&msg);
         }
         session.Reap();
+        session.Watch();
     }
     std::optional<Item> chosen = session.chosen;
     HWND ownerWindow = session.owner && IsWindow(session.owner) ? session.owner : nullptr;
-    if (ownerWindow && IsWindowVisible(ownerWindow)) SetForegroundWindow(ownerWindow);
     tSession = nullptr;
     session.DestroyAll();   // the popups go before the command runs
     if (quit) PostQuitMessage(static_cast<int>(quitCode));

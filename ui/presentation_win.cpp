@@ -138,7 +138,7 @@ void UiHost::DrawBackground() {
                 g.DrawImage(backgroundPicture_, Gdiplus::RectF(kPictureInset, kPictureInset, w - 2 * kPictureInset,
                                                                h - 2 * kPictureInset));
             }
-            if (alpha_ != -1 && alpha_ < 255) {
+            if (alpha_ != kNotLayered && alpha_ < 255) {
                 // Premultiplied pixels: scaling all four channels fades them.
                 for (size_t i = 0, n = buffer_.PixelCount(); i < n; ++i) {
                     uint32_t p = buffer_.Bits()[i], out = 0;
@@ -149,7 +149,7 @@ void UiHost::DrawBackground() {
                 }
             }
         } else {
-            int a = alpha_ == -1 ? 255 : alpha_;
+            int a = alpha_ == kNotLayered ? 255 : alpha_;
             Gdiplus::SolidBrush fill{Gdiplus::Color(ArgbAt(backgroundColour_, a))};
             g.FillRectangle(&fill, inner);
         }
@@ -190,7 +190,7 @@ void UiHost::DrawBackground() {
             DrawBorder(g, outer, static_cast<int64_t>(outerLine));
             DrawBorder(g, inner, static_cast<int64_t>(innerLine));
         }
-        if (alpha_ != -1 && (styleFlags_ & kStyleAlways)) {
+        if (alpha_ != kNotLayered && (styleFlags_ & kStyleAlways)) {
             // Soft edge: outlines fading outwards across the margin.
             Colour edge = marginColour_ == -1 ? 0 : static_cast<Colour>(marginColour_);
             for (int i = 1; i < frameMargin_; ++i) {
@@ -198,7 +198,7 @@ void UiHost::DrawBackground() {
                 Gdiplus::RectF r(f - i, f - i, w - 2 * f + 2.0f * i, h - 2 * f + 2.0f * i);
                 DrawRoundRect(g, r, kOuterLineCorner + i, ArgbAt(edge, a));
             }
-        } else if (alpha_ == -1 && window_) {
+        } else if (alpha_ == kNotLayered && window_) {
             SetRoundWindowRegion(window_, size_.cx, size_.cy, kFrameInset, kRegionCorner);
         }
     }
@@ -234,7 +234,7 @@ void UiHost::SetBackground(std::optional<std::string> picture, std::optional<Col
         }
         if (colour && *colour != static_cast<Colour>(-1)) backgroundColour_ = *colour;
     }
-    bool fading = fade == 1 && alpha_ != -1 && IsWindowVisible(window_);
+    bool fading = fade == 1 && alpha_ != kNotLayered && IsWindowVisible(window_);
     if (fading) {
         transitionBits_.assign(buffer_.Bits(), buffer_.Bits() + buffer_.PixelCount());
     }
@@ -254,7 +254,7 @@ void UiHost::SetBackground(std::optional<std::string> picture, std::optional<Col
     ApplyBlurBehind(false);
     if (!fading) {
         EndBackgroundFade();
-        if (alpha_ != -1) Present();
+        if (alpha_ != kNotLayered) Present();
         else if (windowDc_) BitBlt(windowDc_.Get(), 0, 0, size_.cx, size_.cy, buffer_.Dc(), 0, 0, SRCCOPY);
         return;
     }
@@ -290,7 +290,7 @@ void UiHost::BackgroundFadeTick() {
 }
 
 void UiHost::ApplyBlurBehind(bool emptyRegion) {
-    if (!blurBehind_ || Lib().platformMajorVersion != 6 || frameMargin_ == kSkinMargin || alpha_ == -1) return;
+    if (!blurBehind_ || Lib().platformMajorVersion != 6 || frameMargin_ == kSkinMargin || alpha_ == kNotLayered) return;
     BOOL enabled = FALSE;
     if (DwmIsCompositionEnabled(&enabled) != S_OK || !enabled) return;
     UniqueRegion region(emptyRegion ? CreateRoundRectRgn(0, 0, 0, 0, kBlurCorner, kBlurCorner)
@@ -395,7 +395,7 @@ void UiHost::Recompose(const UiRect& area, bool present) {
     buffer_.Graphics()->ResetClip();
     buffer_.Graphics()->Flush(Gdiplus::FlushIntentionSync);
     if (!present) return;
-    if (alpha_ != -1) {
+    if (alpha_ != kNotLayered) {
         // The layered window is updated as a whole, but only the recomposed
         // rectangle is marked dirty, so the system copies just that part.
         RECT dirty{ir.x0, ir.y0, ir.x1, ir.y1};
@@ -406,7 +406,7 @@ void UiHost::Recompose(const UiRect& area, bool present) {
 }
 
 void UiHost::Present(const RECT* dirty) {
-    if (!window_ || !buffer_.Dc() || alpha_ == -1) return;
+    if (!window_ || !buffer_.Dc() || alpha_ == kNotLayered) return;
     POINT src{0, 0};
     SIZE sz = size_;
     BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
@@ -424,13 +424,13 @@ void UiHost::Present(const RECT* dirty) {
 }
 
 void UiHost::OnRecompose(const UiRect& rect) {
-    RequestRedraw(rect, 1);
+    RequestRedraw(rect, kRedrawNow);
 }
 
 void UiHost::RequestRedraw(const UiRect& rect, int mode) {
-    if (mode == 1) {
+    if (mode == kRedrawNow) {
         Recompose(rect, true);
-    } else if (mode == 2) {
+    } else if (mode == kRedrawFirst) {
         redrawQueue_.push_front(rect);
     } else {
         redrawQueue_.push_back(rect);
@@ -444,10 +444,10 @@ void UiHost::FlushQueue() {
     while (!redrawQueue_.empty()) {
         UiRect r = redrawQueue_.front();
         redrawQueue_.pop_front();
-        Recompose(r, alpha_ == -1);
+        Recompose(r, alpha_ == kNotLayered);
         any = true;
     }
-    if (any && alpha_ != -1) Present();
+    if (any && alpha_ != kNotLayered) Present();
     flushing_ = false;
 }
 
@@ -496,7 +496,7 @@ void UiHost::DrawAnimationFrame(int insetX, int insetY, int alpha) {
 }
 
 void UiHost::MakeLayered() {
-    if (alpha_ != -1) return;
+    if (alpha_ != kNotLayered) return;
     SetWindowLongPtrW(window_, GWL_EXSTYLE, GetWindowLongPtrW(window_, GWL_EXSTYLE) | WS_EX_LAYERED);
     alpha_ = 255;
     SetRoundWindowRegion(window_, size_.cx, size_.cy, kFrameInset, frameMargin_ == kSquareMargin ? 0 : kRegionCorner);

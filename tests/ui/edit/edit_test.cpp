@@ -6,6 +6,7 @@
 // system locale.
 #include "ui/clipboard.h"
 #include "ui/edit.h"
+#include "ui/menu.h"
 #include "ui_fixture.h"
 
 #include <imm.h>
@@ -149,7 +150,7 @@ TEST_F(EditTest, TypedCharactersFollowTheInputMode) {
     }
 }
 
-TEST_F(EditTest, SpaceAndEnterAreTextNeverAClickOnTheBox) {
+TEST_F(EditTest, SpaceAndEnterAreTextNeverAClickOnTheBoxAndTabMovesOn) {
     UiEdit box, notes;
     ElementHandle h = Make(box, "a");
     EditOptions multi;
@@ -163,7 +164,8 @@ TEST_F(EditTest, SpaceAndEnterAreTextNeverAClickOnTheBox) {
     Type("\r");
     EXPECT_EQ(box.EditText(), "a b");
     EXPECT_EQ(Count(HostEvent::Click, h), 0);
-    Focus(notes);
+    Key(VK_TAB);   // Tab is left to the host: the focus moves on
+    EXPECT_EQ(host->Focused(), n);
     events.clear();
     Key(VK_RETURN);
     Type("\ry");
@@ -485,6 +487,146 @@ TEST_F(EditTest, MultiLineBoxScrollsToTheCaretAndWithTheWheel) {
     Send(WM_LBUTTONUP, 0, static_cast<int>(r.Right() - 5), static_cast<int>(r.Bottom() - 8));
     EXPECT_GT(notes.ScrollY(), 0.0f);
     EXPECT_EQ(notes.Caret(), (EditPos{1, 0}));
+}
+
+// What the shared context menu shows and does when a box is right-clicked.
+// The menu runs its own modal loop inside the right-button release; a
+// thread timer, dispatched by that loop, acts on the open menu as the user
+// would: it clicks an item's row, or presses Esc.
+class EditMenuTest : public EditTest {
+protected:
+    // Right-clicks the box and chooses item `choose` (0: closes the menu).
+    // Returns whether the timer saw the menu open. Without a window manager,
+    // Wine may hand the activation away from a fresh popup (the focus of a
+    // popup destroyed a moment before arrives late), which closes it before
+    // the timer runs; a choice is then tried again.
+    bool RightClick(UiEdit& box, int choose = 0) {
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            if (RightClickOnce(box, choose) || !choose) return seen_;
+        }
+        return false;
+    }
+
+private:
+    bool RightClickOnce(UiEdit& box, int choose) {
+        static EditMenuTest* self;
+        self = this;
+        seen_ = false;
+        choose_ = choose;
+        UiRect r = box.Rect();
+        int x = static_cast<int>(r.x + 10), y = static_cast<int>(r.y + r.h / 2);
+        PumpFor(100);
+        UINT_PTR timer = SetTimer(nullptr, 0, 20, [](HWND, UINT, UINT_PTR id, DWORD) {
+            HWND popup = UiMenu::ActivePopup();
+            if (!popup) return;
+            KillTimer(nullptr, id);
+            self->seen_ = true;
+            if (self->choose_) {
+                int row = EditContextMenu().ItemTop(self->choose_) + kMenuItemHeight / 2;
+                SendMessageW(popup, WM_MOUSEMOVE, 0, MAKELPARAM(40, row));
+                SendMessageW(popup, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(40, row));
+                SendMessageW(popup, WM_LBUTTONUP, 0, MAKELPARAM(40, row));
+            } else {
+                PostMessageW(popup, WM_KEYDOWN, VK_ESCAPE, 0);
+            }
+        });
+        Send(WM_MOUSEMOVE, 0, x, y);
+        Send(WM_RBUTTONDOWN, MK_RBUTTON, x, y);
+        Send(WM_RBUTTONUP, 0, x, y);
+        KillTimer(nullptr, timer);
+        PumpFor(50);
+        return seen_;
+    }
+    bool seen_ = false;
+    int choose_ = 0;
+};
+
+TEST_F(EditMenuTest, ItemsAreEnabledByTheStateOfTheBox) {
+    constexpr int on = kMenuNormal, off = kMenuDisabled;
+    struct Case {
+        int mode;
+        Text text;
+        bool select;
+        bool clipboardText;
+        int cut, copy, paste, selectAll;
+    } cases[] = {
+        {kEditFreeText, "abc", true, true, on, on, on, on},
+        {kEditFreeText, "abc", false, true, off, off, on, on},
+        {kEditFreeText, "abc", false, false, off, off, off, on},
+        {kEditFreeText, "", false, true, off, off, on, off},
+        {kEditRestricted, "abc", true, true, off, on, off, on},
+        {kEditInteger, "12", true, false, on, on, off, on},
+    };
+    for (const Case& c : cases) {
+        UiEdit box;
+        EditOptions o;
+        o.inputMode = c.mode;
+        Make(box, c.text, o);
+        Focus(box);
+        if (c.select) Key('A', true);
+        if (c.clipboardText) SetRawClipboard(L"clip");
+        else SetClipboardText(window, "");
+        UiEdit::MenuStates s = box.ContextMenuStates();
+        EXPECT_EQ(s.cut, c.cut) << "cut, mode " << c.mode << " text " << c.text;
+        EXPECT_EQ(s.copy, c.copy) << "copy, mode " << c.mode << " text " << c.text;
+        EXPECT_EQ(s.paste, c.paste) << "paste, mode " << c.mode << " text " << c.text;
+        EXPECT_EQ(s.selectAll, c.selectAll) << "select all, mode " << c.mode << " text " << c.text;
+        // Each popup costs Wine a window; one case shows the states reach the
+        // shared menu, where they stay until the next box sets them.
+        if (c.mode != kEditRestricted) continue;
+        RightClick(box);
+        UiMenu& menu = EditContextMenu();
+        ASSERT_EQ(menu.OwnerElement(), box.Handle());
+        EXPECT_EQ(menu.ItemState(kEditMenuCutItem), c.cut);
+        EXPECT_EQ(menu.ItemState(kEditMenuCopyItem), c.copy);
+        EXPECT_EQ(menu.ItemState(kEditMenuPasteItem), c.paste);
+        EXPECT_EQ(menu.ItemState(kEditMenuSelectAllItem), c.selectAll);
+    }
+}
+
+TEST_F(EditMenuTest, CopyFromTheMenuCopiesLikeCtrlC) {
+    UiEdit box;
+    Make(box, "x" + kZhongWen + "y");
+    Focus(box);
+    box.Selection(EditSelection{{1, 1}, {1, 3}});
+    SetRawClipboard(L"old");
+    Key('C', true);
+    std::wstring byKey = RawClipboard();
+    ASSERT_EQ(byKey, kZhongWenWide);
+    SetRawClipboard(L"old");
+    ASSERT_TRUE(RightClick(box, kEditMenuCopyItem));
+    EXPECT_EQ(RawClipboard(), byKey);
+    EXPECT_EQ(box.EditText(), "x" + kZhongWen + "y");
+    // Select all and cut from the menu act on the box as their keys do.
+    ASSERT_TRUE(RightClick(box, kEditMenuSelectAllItem));
+    EXPECT_EQ(box.SelectedText(), "x" + kZhongWen + "y");
+    ASSERT_TRUE(RightClick(box, kEditMenuCutItem));
+    EXPECT_EQ(box.EditText(), "");
+    ASSERT_TRUE(RightClick(box, kEditMenuPasteItem));
+    EXPECT_EQ(box.EditText(), "x" + kZhongWen + "y");
+}
+
+TEST_F(EditMenuTest, RightClickOnAnotherBoxFocusesItAndItsCommandsActThere) {
+    UiEdit first, second;
+    Make(first, "one");
+    Make(second, "two", {}, {20, 60, 200, 28});
+    Focus(first);
+    ASSERT_TRUE(RightClick(second, kEditMenuSelectAllItem));
+    EXPECT_EQ(host->Focused(), second.Handle());
+    EXPECT_EQ(second.SelectedText(), "two");
+    EXPECT_EQ(first.SelectedText(), "");
+}
+
+TEST_F(EditMenuTest, PasswordBoxOpensNoMenu) {
+    UiEdit box;
+    EditOptions o;
+    o.inputMode = kEditPassword;
+    Make(box, "secret", o);
+    Focus(box);
+    SetRawClipboard(L"old");
+    EXPECT_FALSE(RightClick(box, kEditMenuCopyItem));
+    EXPECT_NE(EditContextMenu().OwnerElement(), box.Handle());   // never opened for it
+    EXPECT_EQ(RawClipboard(), L"old");
 }
 
 }  // namespace
