@@ -106,6 +106,25 @@ struct AttachOptions {
     UiRect skinRect;
 };
 
+// A host's appearance, read on the host window's own thread: its settings and
+// a copy of its background picture's pixels (plain memory, so the copy may
+// travel to another thread; GDI+ objects may not).
+struct HostLook {
+    Colour colour = 0x606060;
+    int alpha = -1;
+    int frameMargin = 7;
+    bool blurBehind = false;
+    int pictureLayout = 0;
+    bool tint = true;
+    int64_t marginColour = 0;
+    bool roundCorners = true;
+    int pictureWidth = 0, pictureHeight = 0;
+    std::vector<uint32_t> picturePixels;   // 0xAARRGGBB, top-down; empty: no picture
+    // A new bitmap of the copied picture for the calling thread (the caller
+    // owns it); null without a picture.
+    Gdiplus::Image* MakePicture() const;
+};
+
 // Makes the platform window that a host is then attached to.
 HWND CreateHostWindow(HWND parent, const Text& title, std::optional<int> x = {},
                       std::optional<int> y = {}, int width = 380, int height = 250,
@@ -126,6 +145,9 @@ public:
     UiHost& operator=(const UiHost&) = delete;
 
     static UiHost* FromWindow(HWND window);
+    // The look of the host of `window`, read on that window's thread (the
+    // call waits for it); empty when the window is gone or has no host.
+    static std::optional<HostLook> LookOf(HWND window, bool withPicture = true);
 
     virtual bool Attach(HWND window, const AttachOptions& options = {});
     virtual void Detach();

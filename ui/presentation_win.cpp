@@ -210,23 +210,16 @@ void UiHost::SetBackground(std::optional<std::string> picture, std::optional<Col
                            int fade) {
     if (!window_ || !buffer_.Bits()) return;
     busy_ = true;
-    UiHost* owner = ownerWindow_ && IsWindow(ownerWindow_) ? FromWindow(ownerWindow_) : nullptr;
-    if (owner && owner != this) {
+    std::optional<HostLook> owner;
+    if (ownerWindow_ && ownerWindow_ != window_) owner = LookOf(ownerWindow_);
+    if (owner) {
         // Take the owner's look. The picture is copied, never shared: the
         // owner may free or replace its own while this host lives, and the
-        // two hosts may run on different threads.
-        backgroundColour_ = owner->backgroundColour_;
+        // two hosts may run on different threads, so the copy is drawn on
+        // the owner's thread and this host makes its own bitmap of it.
+        backgroundColour_ = owner->colour;
         ImageFree(backgroundPicture_, &backgroundSource_);
-        if (Gdiplus::Image* theirs = owner->backgroundPicture_) {
-            auto* copy = new Gdiplus::Bitmap(static_cast<INT>(theirs->GetWidth()),
-                                             static_cast<INT>(theirs->GetHeight()), PixelFormat32bppARGB);
-            {
-                Gdiplus::Graphics cg(copy);
-                cg.DrawImage(theirs, 0, 0, static_cast<INT>(theirs->GetWidth()),
-                             static_cast<INT>(theirs->GetHeight()));
-            }
-            backgroundPicture_ = copy;
-        }
+        backgroundPicture_ = owner->MakePicture();
     } else {
         if (picture) {
             ImageFree(backgroundPicture_, &backgroundSource_);
