@@ -8,6 +8,7 @@
 // loop, so no host or row is freed while its procedure is still running.
 #include "ui/menu.h"
 
+#include "ui/gdi_owner.h"
 #include "ui/host.h"
 
 #include <windowsx.h>
@@ -65,41 +66,28 @@ wchar_t AccessKey(const std::wstring& text) {
 
 // Screen DC and a GDI font of the default font's face at its pixel size, for
 // measuring: the rows draw with that font, so widths agree with the text.
-class MeasureDc {
-public:
-    MeasureDc() : dc_(GetDC(nullptr)) {
-        std::wstring face = L"SimSun";
-        int height = 12;
-        if (Gdiplus::Font* f = Lib().defaultFont) {
-            face = GbkToWide(FontFamilyName(f));
-            height = static_cast<int>(f->GetSize() + 0.5f);
-        }
-        font_ = CreateFontW(-height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                            OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                            DEFAULT_PITCH, face.c_str());
-        if (dc_ && font_) old_ = SelectObject(dc_, font_);
+UniqueFont MeasureFont() {
+    std::wstring face = L"SimSun";
+    int height = 12;
+    if (Gdiplus::Font* f = Lib().defaultFont) {
+        face = GbkToWide(FontFamilyName(f));
+        height = static_cast<int>(f->GetSize() + 0.5f);
     }
-    ~MeasureDc() {
-        if (old_) SelectObject(dc_, old_);
-        if (font_) DeleteObject(font_);
-        if (dc_) ReleaseDC(nullptr, dc_);
-    }
-    MeasureDc(const MeasureDc&) = delete;
-    MeasureDc& operator=(const MeasureDc&) = delete;
-    int Width(const std::wstring& text) const {
-        SIZE size{0, 0};
-        if (dc_ && !text.empty()) GetTextExtentPoint32W(dc_, text.c_str(), static_cast<int>(text.size()), &size);
-        return size.cx;
-    }
+    return UniqueFont(CreateFontW(-height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                                  OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                                  DEFAULT_PITCH, face.c_str()));
+}
 
-private:
-    HDC dc_ = nullptr;
-    HFONT font_ = nullptr;
-    HGDIOBJ old_ = nullptr;
-};
+int TextWidth(HDC dc, const std::wstring& text) {
+    SIZE size{0, 0};
+    if (dc && !text.empty()) GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    return size.cx;
+}
 
 SIZE MeasureItems(const std::vector<UiMenu::Item>& items) {
-    MeasureDc measure;
+    UniqueWindowDc screen(nullptr);
+    UniqueFont font = MeasureFont();
+    ScopedSelect select(screen.Get(), font.Get());
     int width = 0, height = 0;
     bool anySubmenu = false;
     for (const auto& item : items) {
@@ -110,7 +98,7 @@ SIZE MeasureItems(const std::vector<UiMenu::Item>& items) {
             continue;
         }
         height += kMenuItemHeight;
-        width = std::max(width, measure.Width(item.text) + kMenuWidthBeyondText);
+        width = std::max(width, TextWidth(screen.Get(), item.text) + kMenuWidthBeyondText);
     }
     height += 2 * kMenuPadding;
     if (anySubmenu) width += kMenuSubmenuArrowWidth;

@@ -215,8 +215,12 @@ void Band(Canvas& c, int y0, int y1, std::vector<Colour> stops) {
 
 Canvas MessageBoxBackground() {
     Canvas c(art::kMessageBoxStripWidth, art::kMessageBoxStripHeight);
-    Band(c, 0, 1, {Hex(0xFFFFFF, 0.92)});
-    Band(c, 1, 96, {Hex(0xFDFEFF, 0.80), Hex(0xF3F6FA, 0.70)});
+    // The caption rows stay mostly clear, so the host's theme colour shows
+    // behind the white title and close glyph; the glass starts below them.
+    Band(c, 0, 1, {Hex(0xFFFFFF, 0.30)});
+    Band(c, 1, art::kMessageBoxCaptionRows - 1, {Hex(0xFFFFFF, 0.14), Hex(0xFFFFFF, 0.06)});
+    Band(c, art::kMessageBoxCaptionRows - 1, art::kMessageBoxCaptionRows, {Hex(0xFFFFFF, 0.45)});
+    Band(c, art::kMessageBoxCaptionRows, 96, {Hex(0xFDFEFF, 0.86), Hex(0xF3F6FA, 0.70)});
     Band(c, 96, 129, {Hex(0xF3F6FA, 0.70)});
     Band(c, 129, 130, {Hex(0xC3CCD6, 0.80)});
     Band(c, 130, 131, {Hex(0xFFFFFF, 0.75)});

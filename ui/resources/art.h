@@ -87,11 +87,14 @@ inline constexpr Cell OptionGlyphCell(bool checked, bool hot) {
 }
 
 // ---- Message box background strip: 2 x 160, complete PNG ---------------------
-// Three bands stretched across the box: rows 0-95 (top, light glass), rows
+// Three bands stretched across the box: rows 0-95 (top: the first
+// kMessageBoxCaptionRows rows lie behind the caption and stay mostly clear,
+// so the white title reads on the theme colour; light glass below), rows
 // 97-128 (middle, one flat colour, so any slice of it stretches the same),
 // rows 129-159 (footer behind the buttons, with a hairline at row 129).
 inline constexpr int kMessageBoxStripWidth = 2;
 inline constexpr int kMessageBoxStripHeight = 160;
+inline constexpr int kMessageBoxCaptionRows = 24;
 inline constexpr Cell kMessageBoxTopBand = {0, 0, 2, 96};
 inline constexpr Cell kMessageBoxMiddleBand = {0, 97, 2, 32};
 inline constexpr Cell kMessageBoxBottomBand = {0, 129, 2, 31};

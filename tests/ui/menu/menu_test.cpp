@@ -242,6 +242,38 @@ TEST_F(MenuTest, ClickedCommandReachesTheOpenerNotTheFocusedElement) {
     EXPECT_EQ(menu.OwnerElement(), box.Handle());
 }
 
+TEST_F(MenuTest, ARightButtonReleaseChoosesTooAndTheOwnerKeepsTheActivation) {
+    MakeTestMenu();
+    HWND activeBefore = GetActiveWindow();
+    HWND activeInside = reinterpret_cast<HWND>(1);
+    uintptr_t r = Run(menu,
+                      {Do([&] {
+                          POINT p = RowPoint(menu, 6);
+                          HWND popup = Top();
+                          MouseTo(popup, p.x, p.y);
+                          SendMessageW(popup, WM_RBUTTONDOWN, MK_RBUTTON, Point(p.x, p.y));
+                          activeInside = GetActiveWindow();
+                          SendMessageW(popup, WM_RBUTTONUP, 0, Point(p.x, p.y));
+                      })},
+                      opener.Handle());
+    EXPECT_EQ(r, 106u);
+    EXPECT_EQ(activeInside, activeBefore);
+    ASSERT_EQ(opener.commands.size(), 1u);
+}
+
+TEST_F(MenuTest, OwnerGoingAwayClosesTheMenu) {
+    menu.AddItem("One", 0, kMenuCommand, true, 1);
+    HWND other = CreateHostWindow(nullptr, "owner", 10, 10, 200, 150);
+    UiHost otherHost;
+    AttachOptions o;
+    o.styleFlags = 0;
+    ASSERT_TRUE(otherHost.Attach(other, o));
+    MenuScript script({Do([&] { DestroyWindow(other); })});
+    EXPECT_EQ(menu.PopupAt(other, 50, 50, 0), 0u);
+    EXPECT_EQ(script.StepsRun(), 1u);
+    EXPECT_TRUE(UiMenu::OpenPopups().empty());
+}
+
 TEST_F(MenuTest, WithoutAnOpenerTheOwnerHostHandsTheCommandToItsFocus) {
     MakeTestMenu();
     uintptr_t r = Run(menu, {Do([&] { ClickItem(menu, 1); })}, 0);
