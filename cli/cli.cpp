@@ -41,31 +41,40 @@ int Usage(const CliContext& c, const std::string& why) {
     return kExitUsage;
 }
 
-// Records every address a routine asks for, in order, then forwards it.
+// One request a routine made: its address and, when the answer was no use,
+// why (empty otherwise).
+struct RecordedRequest {
+    Text url;
+    std::string failure;
+};
+
+// Forwards every request and records it with its outcome, in order; a failed
+// one is also reported at once through `onFailure`, if given.
 class RecordingSiteNet : public SiteNet {
 public:
-    explicit RecordingSiteNet(SiteNet& inner) : inner_(inner) {}
-    Bytes Request(const Text& url) override {
-        Record(url);
-        return inner_.Request(url);
-    }
-    Bytes FetchPage(const Text& url) override {
-        Record(url);
-        return inner_.FetchPage(url);
-    }
-    std::vector<Text> Addresses() const {
+    RecordingSiteNet(SiteNet& inner, std::function<void(const RecordedRequest&)> onFailure)
+        : inner_(inner), onFailure_(std::move(onFailure)) {}
+    NetAnswer Request(const Text& url) override { return Record(url, inner_.Request(url)); }
+    NetAnswer FetchPage(const Text& url) override { return Record(url, inner_.FetchPage(url)); }
+    std::vector<RecordedRequest> Requests() const {
         std::lock_guard<std::mutex> lock(mu_);
-        return addresses_;
+        return requests_;
     }
 
 private:
-    void Record(const Text& url) {
-        std::lock_guard<std::mutex> lock(mu_);
-        addresses_.push_back(url);
+    NetAnswer Record(const Text& url, NetAnswer answer) {
+        RecordedRequest request{url, answer.Failure()};
+        {
+            std::lock_guard<std::mutex> lock(mu_);
+            requests_.push_back(request);
+        }
+        if (!request.failure.empty() && onFailure_) onFailure_(request);
+        return answer;
     }
     SiteNet& inner_;
+    std::function<void(const RecordedRequest&)> onFailure_;
     mutable std::mutex mu_;
-    std::vector<Text> addresses_;
+    std::vector<RecordedRequest> requests_;
 };
 
 std::string PathText(const std::filesystem::path& p) {
@@ -155,12 +164,17 @@ int Search(const std::vector<std::string>& args, const CliContext& c) {
     Config config;
     if (!LoadConfiguration(c, &config)) return kExitUsage;
     std::unique_ptr<SiteNet> net = c.makeNet ? c.makeNet(config) : MakeNetworkSiteNet(config.network);
-    RecordingSiteNet recording(*net);
 
     const bool json = format == "json";
     const bool tsv = format == "tsv";
     const bool table = format == "table";
     const CancelToken& cancel = c.cancel;
+    // The routines treat a failed request as "no answer"; the reason goes
+    // to stderr here (and into the JSON form's request list).
+    RecordingSiteNet recording(*net, [&](const RecordedRequest& r) {
+        if (json || cancel.Cancelled()) return;
+        c.err << "sorvix-cli: request failed: " << Utf8(r.url) << ": " << r.failure << '\n' << std::flush;
+    });
     int printedVersion = -1;
     ConsoleAppView* viewPtr = nullptr;
     auto cells = [&] {
@@ -229,8 +243,9 @@ int Search(const std::vector<std::string>& args, const CliContext& c) {
         }
         out += "], \"requests\": [";
         first = true;
-        for (const Text& r : recording.Addresses()) {
-            out += (first ? "" : ", ") + JsonString(Utf8(r));
+        for (const RecordedRequest& r : recording.Requests()) {
+            out += (first ? "{\"url\": " : ", {\"url\": ") + JsonString(Utf8(r.url)) + ", \"failure\": ";
+            out += (r.failure.empty() ? std::string("null") : JsonString(r.failure)) + "}";
             first = false;
         }
         out += "]}\n";

@@ -13,9 +13,13 @@
 // changes and the data label once at the end. tsv: a header line and one
 // line per row, fields split by tabs, with tab, line feed, carriage return
 // and backslash in a field written as \t \n \r \\; message boxes go to
-// stderr. json: one object on stdout, nothing on stderr. --verbose adds every
-// change of both labels (the data label changes with every row) on stderr,
-// in every format.
+// stderr. json: one object on stdout, nothing on stderr; its "requests" list
+// holds one {"url", "failure"} object per request, failure null or why the
+// answer was no use ("timed out", "connection refused", "HTTP 404", "body too
+// large", ...). In table and tsv form a failed request gets a line
+// "sorvix-cli: request failed: URL: WHY" on stderr as it happens. --verbose
+// adds every change of both labels (the data label changes with every row) on
+// stderr, in every format.
 //
 // Exit status: 0 when the routine ran to its end (also with no results) or
 // the address was resolved; 1 when resolve found no (acceptable) address;

@@ -53,7 +53,8 @@ std::size_t PageChunkSize(const std::optional<std::string>& contentLength) {
 }
 
 Bytes FetchPageWith(TransportSession* session, const Text& url, const NetConfig& config,
-                    NetStatus& status) {
+                    NetStatus& status, int* httpStatus) {
+    if (httpStatus) *httpStatus = 0;
     if (url.empty()) {
         status = NetStatus::BadAddress;
         return {};
@@ -93,6 +94,7 @@ Bytes FetchPageWith(TransportSession* session, const Text& url, const NetConfig&
     }
     status = SendFollowing(*session, hop, *address, requestParams, "Accept: */*\r\n\r\n",
                            std::string(), config, deadline);
+    if (httpStatus && hop.request) *httpStatus = StatusCodeOf(hop.request->RawHeaders().value_or(""));
     if (status != NetStatus::Ok) return {};
     Bytes body;
     status = ReadBody(*hop.request, ChunkSize(hop.request->ContentLength()), config, deadline, body);
@@ -104,11 +106,11 @@ Bytes FetchPageWith(TransportSession* session, const Text& url, const NetConfig&
 
 Bytes fetchPage(const Text& url) { return fetchPage(url, DefaultNetConfig()); }
 
-Bytes fetchPage(const Text& url, const NetConfig& config, NetStatus* status) {
+Bytes fetchPage(const Text& url, const NetConfig& config, NetStatus* status, int* httpStatus) {
     NetStatus local = NetStatus::Ok;
     Bytes body;
     try {
-        body = net_detail::FetchPageWith(nullptr, url, config, local);
+        body = net_detail::FetchPageWith(nullptr, url, config, local, httpStatus);
     } catch (const std::exception&) {
         // Only allocation can throw here; the handles are owned and closed on
         // the way out, and nothing collected survives the unwinding.

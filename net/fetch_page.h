@@ -14,7 +14,9 @@ namespace sorvix {
 
 // Uses DefaultNetConfig().
 Bytes fetchPage(const Text& url);
-// With explicit limits; `status` (optional) receives how the call ended.
-Bytes fetchPage(const Text& url, const NetConfig& config, NetStatus* status = nullptr);
+// With explicit limits; `status` (optional) receives how the call ended and
+// `httpStatus` (optional) the final answer's HTTP status, 0 when none came.
+Bytes fetchPage(const Text& url, const NetConfig& config, NetStatus* status = nullptr,
+                int* httpStatus = nullptr);
 
 }  // namespace sorvix

@@ -20,17 +20,15 @@ constexpr const char* kDefaultAgent =
     ".NET CLR 3.0.04506.648; .NET CLR 3.5.21022)";
 constexpr std::size_t kReadBlock = 1024;
 
+// The value of the first User-Agent line (any case), up to its line end or
+// the end of the block; the default agent when there is no such line. An
+// empty value stays empty: the next lines are never part of it.
 std::string AgentFrom(const Text& headers) {
-    std::size_t at = Find(headers, "User-Agent:", 0, true);
+    constexpr std::string_view kName = "User-Agent:";
+    std::size_t at = Find(headers, kName, 0, true);
     if (at == std::string::npos) return kDefaultAgent;
-    std::string agent = Trim(TextBetween(headers, "User-Agent:", "\r\n"));
-    if (agent.empty()) {
-        // The line is the last one and has no line end: take the rest of that
-        // line. (Taking the text after the first ":" of the whole block would
-        // pull earlier lines, line breaks included, into the agent.)
-        agent = Trim(std::string_view(headers).substr(at + 11));
-    }
-    return agent;
+    std::string_view rest = std::string_view(headers).substr(at + kName.size());
+    return Trim(rest.substr(0, rest.find("\r\n")));
 }
 
 void CompleteHeaders(Text& headers, const Text& url, const Text* cookies) {
@@ -83,6 +81,7 @@ Bytes HttpClient::Request(const Text& url, int method, const Text& bodyText, Tex
     Bytes& body = bodyBytes ? *bodyBytes : localBody;
     Text& outResponse = responseHeaders ? *responseHeaders : localResponse;
 
+    lastHttpStatus_ = 0;
     const Clock::time_point deadline = DeadlineFrom(config_);
     const bool https = Lower(url.substr(0, 5)) == "https";
 
@@ -142,6 +141,7 @@ Bytes HttpClient::Request(const Text& url, int method, const Text& bodyText, Tex
     if (cookies) CookieJar::Merge(*cookies, outReturned);
     if (loc.empty()) loc = outResponse;
     lastStatus_ = status;
+    lastHttpStatus_ = StatusCodeOf(outResponse);
     return answer;
 } catch (const std::exception&) {
     // The call never raises: an allocation failing on the way (the size

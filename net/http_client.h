@@ -79,11 +79,15 @@ public:
 
     // How the last Request on this object ended.
     NetStatus lastStatus() const { return lastStatus_; }
+    // The HTTP status of the last Request's final answer; 0 when no answer
+    // head came back.
+    int lastHttpStatus() const { return lastHttpStatus_; }
 
 private:
     NetConfig config_;
     std::shared_ptr<Transport> transport_;
     NetStatus lastStatus_ = NetStatus::Ok;
+    int lastHttpStatus_ = 0;
 };
 
 }  // namespace sorvix

@@ -37,4 +37,27 @@ const char* NetStatusName(NetStatus status) {
     return "Unknown";
 }
 
+std::string FailureReason(NetStatus status, int httpStatus, bool emptyBody) {
+    const std::string http = httpStatus > 0 ? "HTTP " + std::to_string(httpStatus) : std::string();
+    const char* why = nullptr;
+    switch (status) {
+        case NetStatus::Ok:
+            if (httpStatus >= 400) return http;
+            if (!emptyBody) return std::string();
+            why = "empty answer";
+            break;
+        case NetStatus::BadAddress: why = "bad address"; break;
+        case NetStatus::SessionFailed: why = "no internet session"; break;
+        case NetStatus::ConnectFailed: why = "connection refused"; break;
+        case NetStatus::RequestFailed: why = "request not made"; break;
+        case NetStatus::SendFailed: why = "no answer"; break;
+        case NetStatus::ReadFailed: why = "answer broke off"; break;
+        case NetStatus::TimedOut: why = "timed out"; break;
+        case NetStatus::TooLarge: why = "body too large"; break;
+        case NetStatus::RedirectLoop: why = "redirect loop"; break;
+    }
+    if (!why) why = "unknown failure";
+    return http.empty() ? std::string(why) : std::string(why) + " (" + http + ")";
+}
+
 }  // namespace sorvix

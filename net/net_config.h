@@ -19,7 +19,14 @@ struct NetConfig {
     // Whole-call limit, checked between reads: a server that drips one byte
     // just inside the receive time-out would otherwise keep a call alive for
     // ever. The answer is dropped (empty result) when it is exceeded.
-    int overallDeadlineMs = 120000;
+    int overallDeadlineMs = 30000;
+    // The low-speed rule: once the answer's head is in, a body that brings
+    // fewer than lowSpeedBytesPerSec * lowSpeedWindowMs / 1000 bytes within
+    // a window of lowSpeedWindowMs ends the call as timed out (the answer is
+    // dropped), long before the overall deadline. Windows are counted from
+    // the end of the head, one after the other. 0 in either field: no rule.
+    int lowSpeedBytesPerSec = 1024;
+    int lowSpeedWindowMs = 10000;
     // Largest answer body accepted; a larger answer is dropped (empty result)
     // instead of growing memory without bound.
     std::size_t maxBodyBytes = 64u * 1024u * 1024u;

@@ -3,6 +3,8 @@
 // failure; the status says why, for tests and for diagnostics.
 #pragma once
 
+#include <string>
+
 namespace sorvix {
 
 enum class NetStatus {
@@ -19,5 +21,12 @@ enum class NetStatus {
 };
 
 const char* NetStatusName(NetStatus status);
+
+// Why an answer is no use, as a short phrase for people ("timed out",
+// "connection refused", "HTTP 404", "body too large", "empty answer", ...),
+// with the HTTP status added where there is one; empty when the answer is
+// usable (Ok, a status below 400 or none, and a body). `httpStatus` 0: no
+// answer head came back.
+std::string FailureReason(NetStatus status, int httpStatus, bool emptyBody);
 
 }  // namespace sorvix

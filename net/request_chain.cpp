@@ -90,10 +90,11 @@ NetStatus SendFollowing(TransportSession& session, Hop& hop, HttpTarget target,
                         const NetConfig& config, Clock::time_point deadline) {
     const bool follow = (params.flags & kFlagNoAutoRedirect) == 0;
     for (int redirects = 0;; ++redirects) {
-        if (!hop.request->Send(headers, body)) {
+        const NetStatus sent = hop.request->Send(headers, body);
+        if (sent != NetStatus::Ok) {
             // A send cut short by the deadline (an answer head dripped in
             // slower than that) is a time-out, not a dead server.
-            return Clock::now() >= deadline ? NetStatus::TimedOut : NetStatus::SendFailed;
+            return Clock::now() >= deadline ? NetStatus::TimedOut : sent;
         }
         if (!follow) return NetStatus::Ok;
         std::string raw = hop.request->RawHeaders().value_or(std::string());
@@ -123,7 +124,7 @@ NetStatus SendFollowing(TransportSession& session, Hop& hop, HttpTarget target,
         hop.Close();
         ConnectParams connectParams{target.host, target.port, target.user, target.password};
         hop.connection = session.Connect(connectParams, config, deadline);
-        if (!hop.connection) return NetStatus::SendFailed;
+        if (!hop.connection) return NetStatus::ConnectFailed;
         hop.request = hop.connection->OpenRequest(params);
         if (!hop.request) return NetStatus::SendFailed;
     }

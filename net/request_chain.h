@@ -48,9 +48,9 @@ struct Hop {
 
 // Sends on `hop` (already opened for `target` with `params`), then, unless
 // `params.flags` has kFlagNoAutoRedirect, follows redirect answers with new
-// hops. On return `hop` holds the final request. Ok, SendFailed (nothing came
-// back), TimedOut (the deadline passed during a send or between hops) or
-// RedirectLoop.
+// hops. On return `hop` holds the final request. Ok, ConnectFailed (a server
+// that could not be reached), SendFailed (nothing came back), TimedOut (the
+// deadline passed during a send or between hops) or RedirectLoop.
 NetStatus SendFollowing(TransportSession& session, Hop& hop, HttpTarget target,
                         RequestParams params, const std::string& headers, std::string body,
                         const NetConfig& config, Clock::time_point deadline);

@@ -63,11 +63,21 @@ public:
     virtual ~TransportRequest() = default;
     // Sends the request with the extra header block (lines joined by "\r\n",
     // passed through byte for byte) and the body, and waits for the answer's
-    // header. False when nothing usable came back.
-    virtual bool Send(const std::string& headers, const std::string& body) = 0;
+    // header. Ok when an answer head came back; ConnectFailed when the
+    // server could not be reached (refused, unknown host); SendFailed for
+    // anything else (reset, no answer within the time-outs).
+    virtual NetStatus Send(const std::string& headers, const std::string& body) = 0;
     // Reads up to `max` body bytes. Returns as soon as some bytes are there,
     // so that the caller can check its deadline between reads.
     virtual ReadResult Read(char* buffer, std::size_t max) = 0;
+    // Hands the whole body over at once, without a copy, when the transport
+    // already holds all of it (the native one receives the answer inside
+    // Send) and nothing has been read yet; then Read has nothing left. False
+    // otherwise (also when the transfer failed: Read then says how).
+    virtual bool TakeBody(std::string& body) {
+        (void)body;
+        return false;
+    }
     // The raw header block of the final answer, lines joined by "\r\n" and
     // ending with an empty line; nullopt when there is none.
     virtual std::optional<std::string> RawHeaders() = 0;

@@ -10,8 +10,9 @@
 //
 // The whole exchange runs inside Send (curl_easy_perform); Read then hands out
 // the buffered body. Limits: connect time-out, a low-speed window for the
-// receive time-out, the overall deadline as curl's total time-out, and the
-// size ceiling in the write callback. Covered by the net tests run natively.
+// receive time-out, the overall deadline as curl's total time-out, the
+// body's low-speed rule in the progress callback and the size ceiling in the
+// write callback. Covered by the net tests run natively.
 #include <curl/curl.h>
 
 #include <algorithm>
@@ -19,6 +20,7 @@
 #include <mutex>
 #include <vector>
 
+#include "net/body_reader.h"
 #include "net/gbk_text.h"
 #include "net/transport.h"
 #include "net/unique_handle.h"
@@ -155,7 +157,7 @@ public:
           deadline_(deadline),
           params_(std::move(params)) {}
 
-    bool Send(const std::string& headers, const std::string& body) override {
+    NetStatus Send(const std::string& headers, const std::string& body) override {
         // The header block, in the platform's order.
         const bool secure = (params_.flags & kFlagSecure) != 0;
         std::vector<HeaderLine> lines;
@@ -188,7 +190,10 @@ public:
                 }
             }
         }
-        return !statusLine_.empty();
+        if (!statusLine_.empty()) return NetStatus::Ok;
+        return result_ == CURLE_COULDNT_CONNECT || result_ == CURLE_COULDNT_RESOLVE_HOST
+                   ? NetStatus::ConnectFailed
+                   : NetStatus::SendFailed;
     }
 
     ReadResult Read(char* buffer, std::size_t max) override {
@@ -199,9 +204,19 @@ public:
             return {n, NetStatus::Ok};
         }
         if (tooLarge_) return {0, NetStatus::TooLarge};
+        if (tooSlow_) return {0, NetStatus::TimedOut};
         if (result_ == CURLE_OK) return {0, NetStatus::Ok};
         if (result_ == CURLE_OPERATION_TIMEDOUT) return {0, NetStatus::TimedOut};
         return {0, NetStatus::ReadFailed};
+    }
+
+    bool TakeBody(std::string& body) override {
+        if (readAt_ != 0 || tooLarge_ || tooSlow_ || result_ != CURLE_OK) return false;
+        body.swap(body_);
+        body_.clear();
+        body_.shrink_to_fit();
+        readAt_ = 0;
+        return true;
     }
 
     std::optional<std::string> RawHeaders() override {
@@ -225,6 +240,9 @@ private:
         body_.clear();
         readAt_ = 0;
         tooLarge_ = false;
+        tooSlow_ = false;
+        headEnded_ = false;
+        speed_.reset();
         result_ = CURLE_FAILED_INIT;
         CurlHandle curl(curl_easy_init());
         if (!curl) return;
@@ -254,6 +272,10 @@ private:
         curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L);
         curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME,
                          std::max<long>(1, (config_.receiveTimeoutMs + 999) / 1000));
+        // The body's own low-speed rule (curl has room for one rule only).
+        curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
+        curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, &OnProgress);
+        curl_easy_setopt(c, CURLOPT_XFERINFODATA, this);
 
         SlistHandle list;
         auto append = [&](const std::string& line) {
@@ -325,7 +347,10 @@ private:
             // A new answer (after a 100 Continue, say): only the last counts.
             me->statusLine_ = line;
             me->responseLines_.clear();
-        } else if (!line.empty()) {
+            me->headEnded_ = false;
+        } else if (line.empty()) {
+            me->headEnded_ = !me->statusLine_.empty();
+        } else {
             std::size_t colon = line.find(':');
             if (colon != std::string::npos) {
                 std::string name = line.substr(0, colon);
@@ -336,12 +361,34 @@ private:
         return size * count;
     }
 
+    // Called about once a second and with every block; the low-speed rule's
+    // windows start once the final head is in.
+    static int OnProgress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+        auto* me = static_cast<CurlRequest*>(self);
+        if (!me->headEnded_) return 0;
+        const Clock::time_point now = Clock::now();
+        if (!me->speed_) me->speed_.emplace(me->config_, now, me->body_.size());
+        if (me->speed_->Fast(me->body_.size(), now)) return 0;
+        me->tooSlow_ = true;
+        return 1;  // curl ends the transfer
+    }
+
     static size_t OnBody(char* data, size_t size, size_t count, void* self) {
         auto* me = static_cast<CurlRequest*>(self);
         std::size_t n = size * count;
         if (me->body_.size() + n > me->config_.maxBodyBytes) {
             me->tooLarge_ = true;
             return 0;  // curl ends the transfer with a write error
+        }
+        if (me->body_.empty()) {
+            // Room for an announced length (within the ceiling) at once: a
+            // big body then never holds a grown copy beside the old one.
+            for (const HeaderLine& h : me->responseLines_) {
+                if (h.name != "content-length") continue;
+                long long length = ParseDecimal(Trim(h.line.substr(h.line.find(':') + 1)),
+                                                static_cast<long long>(me->config_.maxBodyBytes));
+                if (length > 0) me->body_.reserve(static_cast<std::size_t>(length));
+            }
         }
         me->body_.append(data, n);
         return n;
@@ -360,6 +407,9 @@ private:
     std::string body_;
     std::size_t readAt_ = 0;
     bool tooLarge_ = false;
+    bool tooSlow_ = false;
+    bool headEnded_ = false;
+    std::optional<net_detail::LowSpeedWatch> speed_;
 };
 
 class CurlConnection final : public TransportConnection {

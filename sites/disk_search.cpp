@@ -84,7 +84,7 @@ void DiskSearch(const SiteContext& context, const DiskSearchVariant& variant,
     // keyword; a worker thread has nothing to pump, so that is left out.
     const Text url = SearchBaseDecode(encodedSearchBase) + UrlEncode(view.BoxText(EditBox::Keyword)) +
                      "&wp=" + Text(variant.wp) + "&start=" + start;
-    const Text answer = UrlDecode(BytesToText(context.net.FetchPage(url)));
+    const Text answer = UrlDecode(BytesToText(context.net.FetchPage(url).body));
     if (context.cancel.Cancelled()) return;
 
     view.SetLabel(StatusLabel::Data, Text(site_text::kNoData));

@@ -24,7 +24,7 @@ constexpr std::string_view kNotACloudDisk = "\xB2\xBB\xCA\xC7\xCD\xF8\xC5\xCC"; 
 // More pages than any real result list has; a larger count is a broken page.
 constexpr int kMaxPages = 1000;
 
-Text ReadAnswer(SiteNet& net, const Text& url) { return Utf8ToGbk(net.Request(url)); }
+Text ReadAnswer(SiteNet& net, const Text& url) { return Utf8ToGbk(net.Request(url).body); }
 
 }  // namespace
 

@@ -32,7 +32,7 @@ constexpr std::array<std::string_view, 6> kCategoryWords = {
 
 constexpr int kMaxPages = 1000;   // a larger count is a broken page
 
-Text ReadPage(SiteNet& net, const Text& url) { return UrlDecode(BytesToText(net.FetchPage(url))); }
+Text ReadPage(SiteNet& net, const Text& url) { return UrlDecode(BytesToText(net.FetchPage(url).body)); }
 
 // Field f of entry n: match n of that field's pattern, cut by its markers.
 Text Field(const std::array<RegexObject, site_pattern::kShareFieldCount>& regex, int n, site_pattern::ShareField f) {
@@ -107,7 +107,7 @@ void ShareIndexSearch(const SiteContext& context, std::string_view siteAddress) 
 Text ResolveShareIndexLink(SiteNet& net, std::string_view detailAddress) {
     // An empty address (no row selected) fetches nothing.
     if (detailAddress.empty()) return {};
-    const Text page = BytesToText(net.FetchPage(Text(detailAddress)));
+    const Text page = BytesToText(net.FetchPage(Text(detailAddress)).body);
     return TextBetween(page, site_pattern::kShareDownloadStart, site_pattern::kShareDownloadEnd);
 }
 

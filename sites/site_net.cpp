@@ -13,11 +13,19 @@ class NetworkSiteNet : public SiteNet {
 public:
     explicit NetworkSiteNet(const NetConfig& limits) : limits_(limits) {}
 
-    Bytes Request(const Text& url) override {
+    NetAnswer Request(const Text& url) override {
         HttpClient client(limits_);
-        return client.Request(url);
+        NetAnswer answer;
+        answer.body = client.Request(url);
+        answer.status = client.lastStatus();
+        answer.httpStatus = client.lastHttpStatus();
+        return answer;
     }
-    Bytes FetchPage(const Text& url) override { return fetchPage(url, limits_); }
+    NetAnswer FetchPage(const Text& url) override {
+        NetAnswer answer;
+        answer.body = fetchPage(url, limits_, &answer.status, &answer.httpStatus);
+        return answer;
+    }
 
 private:
     const NetConfig limits_;

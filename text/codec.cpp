@@ -148,7 +148,7 @@ std::string ConvertWideInChunks(std::u16string_view wide, Convert convert) {
 // U+FFFD, which every invalid UTF-8 sequence becomes, is written as "?" here
 // rather than by the backend: a page of binary junk would otherwise cost one
 // failing iconv call per byte.
-Text Utf8ToGbkImpl(std::string_view utf8, bool compose) {
+Text Utf8ToGbkSlice(std::string_view utf8, bool compose) {
     std::u16string wide = DecodeUtf8(utf8);
     if (compose) wide = codec::ComposeForGbk(wide);
     std::string out;
@@ -166,7 +166,64 @@ Text Utf8ToGbkImpl(std::string_view utf8, bool compose) {
         out += '?';
         rest.remove_prefix(bad + 1);
     }
+    return out;
+}
+
+// A big text is converted a slice at a time, so that its UTF-16 forms (two
+// bytes a character, twice when composing) exist for one slice only and the
+// peak stays near input plus output. A slice ends just before an ASCII byte:
+// no UTF-8 sequence, ill-formed part or base-and-mark pair spans an ASCII
+// byte, so the slices convert exactly as the whole would. Without an ASCII
+// byte in sight a slice grows until one comes (or the text ends).
+constexpr size_t kSliceBytes = size_t{1} << 20;
+
+// Where the slice starting at `from` ends: the first position at or after
+// from + kSliceBytes that `cuttable` accepts, or the end.
+template <class Cuttable>
+size_t SliceEnd(std::string_view s, size_t from, Cuttable cuttable) {
+    size_t at = from + kSliceBytes;
+    while (at < s.size() && !cuttable(at)) ++at;
+    return std::min(at, s.size());
+}
+
+Text Utf8ToGbkImpl(std::string_view utf8, bool compose) {
+    if (utf8.size() <= kSliceBytes) return EndAtZero(Utf8ToGbkSlice(utf8, compose));
+    std::string out;
+    out.reserve(utf8.size());  // GBK never takes more bytes than UTF-8
+    auto ascii = [&](size_t at) { return static_cast<unsigned char>(utf8[at]) < 0x80; };
+    for (size_t from = 0; from < utf8.size();) {
+        const size_t end = SliceEnd(utf8, from, ascii);
+        const Text part = Utf8ToGbkSlice(utf8.substr(from, end - from), compose);
+        out += part;
+        if (part.find('\0') != std::string::npos) break;  // the text ends there
+        from = end;
+    }
     return EndAtZero(std::move(out));
+}
+
+// Percent-decoding, then UTF-8 to GBK with the composition step.
+Text UrlDecodeSlice(std::string_view text) {
+    auto hexValue = [](char c) -> int {
+        if (c >= '0' && c <= '9') return c - '0';
+        if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+        if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+        return -1;
+    };
+    Bytes collected;
+    collected.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 2 < text.size()) {
+            int hi = hexValue(text[i + 1]);
+            int lo = hexValue(text[i + 2]);
+            if (hi >= 0 && lo >= 0) {
+                collected += static_cast<char>(hi * 16 + lo);
+                i += 2;
+                continue;
+            }
+        }
+        collected += text[i];
+    }
+    return Utf8ToGbkSlice(collected, true);
 }
 
 }  // namespace
@@ -232,29 +289,27 @@ Text UrlEncode(std::string_view text) {
 // A "%" that is not followed by two hexadecimal digits (at the end of the
 // text, or "%zz", or "100%") is kept as a literal "%" and decoding goes on
 // with the next byte, so no byte of the input is lost or invented.
+// Long texts go slice by slice (see Utf8ToGbkImpl): a slice ends before an
+// ASCII byte that is not "%" and has no "%" in the two bytes before it, so
+// no escape spans the cut and the decoded bytes there are ASCII too.
 Text UrlDecode(std::string_view text) {
-    auto hexValue = [](char c) -> int {
-        if (c >= '0' && c <= '9') return c - '0';
-        if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-        if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-        return -1;
+    if (text.size() <= kSliceBytes) return EndAtZero(UrlDecodeSlice(text));
+    std::string out;
+    out.reserve(text.size());
+    auto cuttable = [&](size_t at) {
+        return static_cast<unsigned char>(text[at]) < 0x80 && text[at] != '%' && text[at - 1] != '%' &&
+               text[at - 2] != '%';
     };
-    Bytes collected;
-    collected.reserve(text.size());
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '%' && i + 2 < text.size()) {
-            int hi = hexValue(text[i + 1]);
-            int lo = hexValue(text[i + 2]);
-            if (hi >= 0 && lo >= 0) {
-                collected += static_cast<char>(hi * 16 + lo);
-                i += 2;
-                continue;
-            }
-        }
-        collected += text[i];
+    for (size_t from = 0; from < text.size();) {
+        const size_t end = SliceEnd(text, from, cuttable);
+        const Text part = UrlDecodeSlice(text.substr(from, end - from));
+        out += part;
+        if (part.find('\0') != std::string::npos) break;
+        from = end;
     }
-    return Utf8ToGbkImpl(collected, true);
+    return EndAtZero(std::move(out));
 }
+
 
 // Strict RFC 4648: the length must be a positive multiple of four, "=" may
 // only pad the last one or two places, and any other byte outside the
@@ -295,6 +350,12 @@ Bytes Base64Decode(std::string_view text) {
 
 Text BytesToText(std::string_view bytes) {
     return Text(bytes.substr(0, std::min(bytes.find('\0'), bytes.size())));
+}
+
+Text BytesToText(Bytes&& bytes) {
+    Text text = std::move(bytes);
+    text.resize(std::min(text.find('\0'), text.size()));
+    return text;
 }
 
 }  // namespace sorvix

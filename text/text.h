@@ -44,6 +44,7 @@ Text BytesToText(std::string_view bytes);             // up to the first zero by
 // GBK form (a lone surrogate among them) becoming one "?".
 std::u16string GbkToUtf16(std::string_view gbk);
 Text Utf16ToGbk(std::u16string_view wide);
+Text BytesToText(Bytes&& bytes);                      // the same, cut in place (no copy)
 
 // ---- Text operations --------------------------------------------------------
 // Positions are 1-based byte positions; a start below 1 acts as 1. Matches

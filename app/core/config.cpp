@@ -107,14 +107,19 @@ ConfigLoad ParseConfig(std::string_view contents, std::string_view fileName) {
                     else if (key == "searchbase") c.searchBaseEncoded = SearchBaseEncode(Utf8ToGbk(value));
                     else if (key == "blog") c.blog = SiteAddress(value);
                 } else if (section == "network") {
-                    int* target = key == "connect_timeout_ms"    ? &c.network.connectTimeoutMs
-                                  : key == "send_timeout_ms"     ? &c.network.sendTimeoutMs
-                                  : key == "receive_timeout_ms"  ? &c.network.receiveTimeoutMs
-                                  : key == "overall_deadline_ms" ? &c.network.overallDeadlineMs
-                                                                 : nullptr;
+                    int* target = key == "connect_timeout_ms"      ? &c.network.connectTimeoutMs
+                                  : key == "send_timeout_ms"       ? &c.network.sendTimeoutMs
+                                  : key == "receive_timeout_ms"    ? &c.network.receiveTimeoutMs
+                                  : key == "overall_deadline_ms"   ? &c.network.overallDeadlineMs
+                                  : key == "low_speed_window_ms"   ? &c.network.lowSpeedWindowMs
+                                  : key == "low_speed_bytes_per_s" ? &c.network.lowSpeedBytesPerSec
+                                                                   : nullptr;
+                    // The low-speed rule may be switched off with 0.
+                    const bool zeroAllowed = key.rfind("low_speed_", 0) == 0;
                     if (target) {
-                        const int ms = Milliseconds(value);
-                        if (ms > 0) *target = ms;
+                        const int number = Milliseconds(value);
+                        if (number > 0 || (zeroAllowed && value == "0")) *target = number;
+                        else if (zeroAllowed) problem("'" + key + "' needs a number (0: no low-speed rule)");
                         else problem("'" + key + "' needs a positive number of milliseconds");
                     }
                 }

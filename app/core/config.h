@@ -50,7 +50,8 @@ struct ConfigLoad {
 
 // Keys: [sites] magnet, shareindex, searchbase (plain address; stored encoded),
 // blog; [network] connect_timeout_ms, send_timeout_ms, receive_timeout_ms,
-// overall_deadline_ms.
+// overall_deadline_ms, low_speed_bytes_per_s and low_speed_window_ms (the
+// low-speed rule of NetConfig; 0 in either switches it off).
 // Site addresses lose trailing slashes. Values are UTF-8 in the file and GBK in
 // the Config.
 ConfigLoad LoadConfig(const std::filesystem::path& path);

@@ -45,6 +45,9 @@ TEST(Config, FullFileWithBomCommentsAndUnknownKeys) {
         "connect_timeout_ms = 1500\r\n"
         "receive_timeout_ms=2500\r\n"
         "send_timeout_ms = 3500\r\n"
+        "overall_deadline_ms = 4500\r\n"
+        "low_speed_bytes_per_s = 512\r\n"
+        "low_speed_window_ms = 0\r\n"
         "[elsewhere]\r\n"
         "magnet = http://ignored\r\n");
     EXPECT_TRUE(load.problems.empty()) << load.problems.front();
@@ -55,6 +58,9 @@ TEST(Config, FullFileWithBomCommentsAndUnknownKeys) {
     EXPECT_EQ(load.config.network.connectTimeoutMs, 1500);
     EXPECT_EQ(load.config.network.receiveTimeoutMs, 2500);
     EXPECT_EQ(load.config.network.sendTimeoutMs, 3500);
+    EXPECT_EQ(load.config.network.overallDeadlineMs, 4500);
+    EXPECT_EQ(load.config.network.lowSpeedBytesPerSec, 512);
+    EXPECT_EQ(load.config.network.lowSpeedWindowMs, 0) << "0 switches the low-speed rule off";
 }
 
 TEST(Config, EachBadLineIsReportedOnceWithItsNumber) {
@@ -67,9 +73,13 @@ TEST(Config, EachBadLineIsReportedOnceWithItsNumber) {
         "[network]\n"                     // 6
         "connect_timeout_ms = soon\n"     // 7
         "receive_timeout_ms = -5\n"       // 8
-        "shareindex = http://10.0.0.2",   // 9: [network] has no such key, ignored
+        "shareindex = http://10.0.0.2\n"  // 9: [network] has no such key, ignored
+        "overall_deadline_ms = 0\n"       // 10: a deadline is never off
+        "low_speed_window_ms = slow",     // 11
         "my.ini");
-    ASSERT_EQ(load.problems.size(), 5u);
+    ASSERT_EQ(load.problems.size(), 7u);
+    EXPECT_EQ(load.problems[5].rfind("my.ini:10:", 0), 0u) << load.problems[5];
+    EXPECT_EQ(load.problems[6].rfind("my.ini:11:", 0), 0u) << load.problems[6];
     EXPECT_EQ(load.problems[0].rfind("my.ini:3:", 0), 0u) << load.problems[0];
     EXPECT_EQ(load.problems[1].rfind("my.ini:4:", 0), 0u) << load.problems[1];
     EXPECT_EQ(load.problems[2].rfind("my.ini:5:", 0), 0u) << load.problems[2];
@@ -79,6 +89,8 @@ TEST(Config, EachBadLineIsReportedOnceWithItsNumber) {
     EXPECT_EQ(load.config.magnet, "http://10.0.0.1");
     EXPECT_EQ(load.config.shareIndex, "http://127.0.0.1:8932");
     EXPECT_EQ(load.config.network.connectTimeoutMs, NetConfig{}.connectTimeoutMs);
+    EXPECT_EQ(load.config.network.overallDeadlineMs, NetConfig{}.overallDeadlineMs);
+    EXPECT_EQ(load.config.network.lowSpeedWindowMs, NetConfig{}.lowSpeedWindowMs);
 }
 
 TEST(Config, EmptyBlogMeansNoUpdateCheck) {

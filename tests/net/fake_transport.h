@@ -43,10 +43,10 @@ class FakeRequest : public TransportRequest {
 public:
     FakeRequest(std::shared_ptr<FakeLog> log, const FakeScript& s) : log_(log), s_(s) {}
     ~FakeRequest() override { ++log_->closed; }
-    bool Send(const std::string& headers, const std::string& body) override {
+    NetStatus Send(const std::string& headers, const std::string& body) override {
         log_->sentHeaders.push_back(headers);
         log_->sentBodies.push_back(body);
-        return !s_.failSend;
+        return s_.failSend ? NetStatus::SendFailed : NetStatus::Ok;
     }
     ReadResult Read(char* buffer, std::size_t max) override {
         log_->readSizes.push_back(max);

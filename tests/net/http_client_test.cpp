@@ -13,6 +13,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
+#include <functional>
 #include <optional>
 #include <thread>
 
@@ -23,6 +25,7 @@
 #include "loopback_server.h"
 #include "net/fetch_page.h"
 #include "net/http_client.h"
+#include "net/request_chain.h"
 
 namespace sorvix {
 namespace {
@@ -228,18 +231,33 @@ std::vector<WireCase> Cases() {
         c.responseHeaders = Head("HTTP/1.1 302 Found", {"Location: /a"}, 5);
         cases.push_back(c);
     }
-    {
+    // After a POST: 302 and 303 continue as a GET without body, 307 and 308
+    // repeat the POST with its body.
+    struct {
+        int code;
+        const char* reason;
+        const char* name;
+    } postRedirects[] = {
+        {302, "Found", "POST redirected by 302 continues as GET without body"},
+        {303, "See Other", "POST redirected by 303 continues as GET without body"},
+        {307, "Temporary Redirect", "POST redirected by 307 is repeated with its body"},
+        {308, "Permanent Redirect", "POST redirected by 308 is repeated with its body"},
+    };
+    for (auto [code, reason, name] : postRedirects) {
         WireCase c;
-        c.name = "POST redirected by 302 continues as GET without body";
-        c.routes = {{"/pr", Answer(302, "Found", {"Location: /a"}, "moved")},
+        c.name = name;
+        c.routes = {{"/pr", Answer(code, reason, {"Location: /a"}, "moved")},
                     {"/a", Answer(200, "OK", {}, "hello")}};
         c.path = "/pr";
         c.method = 1;
         c.bodyText = "x=1";
-        c.seen = {{"POST", "/pr",
-                   Block({"Host: {host}", "Content-Length: 3", "User-Agent: {ua}", "Referer: {base}/pr"}),
-                   "x=1"},
-                  {"GET", "/a", Block({"Host: {host}", "User-Agent: {ua}", "Referer: {base}/pr"}), ""}};
+        auto post = Block({"Host: {host}", "Content-Length: 3", "User-Agent: {ua}", "Referer: {base}/pr"});
+        c.seen = {{"POST", "/pr", post, "x=1"}};
+        if (code == 302 || code == 303) {
+            c.seen.push_back({"GET", "/a", Block({"Host: {host}", "User-Agent: {ua}", "Referer: {base}/pr"}), ""});
+        } else {
+            c.seen.push_back({"POST", "/a", post, "x=1"});
+        }
         c.body = "hello";
         c.responseHeaders = okHead;
         cases.push_back(c);
@@ -326,6 +344,7 @@ TEST(HttpClientWire, TableOfCases) {
         EXPECT_EQ(got, c.body);
         EXPECT_EQ(client.lastStatus(), c.status) << NetStatusName(client.lastStatus());
         EXPECT_EQ(response, c.responseHeaders);
+        EXPECT_EQ(client.lastHttpStatus(), net_detail::StatusCodeOf(c.responseHeaders));
         EXPECT_EQ(location, c.location == "=" ? response : c.location);
         EXPECT_EQ(returned, c.returnedCookies);
         if (c.cookiesAfter) {
@@ -376,7 +395,7 @@ std::vector<FaultCase> FaultCases() {
     reset.fault = Fault::ResetMidBody;
     reset.resetAfter = 2000;
     return {
-        {"refused connection", {}, true, NetStatus::SendFailed},
+        {"refused connection", {}, true, NetStatus::ConnectFailed},
         {"accepted, never answered", never, false, NetStatus::SendFailed},
         {"slow drip", drip, false, NetStatus::TimedOut},
         {"head dripped slower than the deadline", dripHead, false, NetStatus::TimedOut, false, true,
@@ -397,6 +416,7 @@ void RunFaults(Call call) {
         auto [body, status] = call(url);
         auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
                       std::chrono::steady_clock::now() - start).count();
+        std::printf("%s: %lld ms, %s\n", f.name, static_cast<long long>(ms), NetStatusName(status));
         // Deadline 2.5 s plus slack for a busy machine; a hang would take the
         // drip's 18 s or for ever.
         EXPECT_LT(ms, f.overrunsUnderWine && UnderWine() ? 15000 : 5000);
@@ -453,6 +473,64 @@ TEST(FetchPageWire, FaultsEndWithinTheirTimeouts) {
     });
 }
 
+// The low-speed rule ends a body that trickles in well inside the overall
+// deadline and the receive time-out, for both calls; a body just above the
+// rate arrives whole. Rule: 20 bytes/s over 400 ms windows (8 bytes in
+// each); a sleep between two dripped bytes takes 10 ms or more.
+TEST(LowSpeedWire, ATricklingBodyEndsAsTimedOutLongBeforeTheDeadline) {
+    NetConfig limits = ShortLimits();
+    limits.overallDeadlineMs = 20000;
+    limits.lowSpeedBytesPerSec = 20;
+    limits.lowSpeedWindowMs = 400;
+    struct {
+        const char* name;
+        int dripMs;         // one byte per dripMs
+        std::size_t bytes;
+        bool arrives;
+    } cases[] = {
+        {"10 bytes/s", 100, 60, false},  // 6 s of body
+        {"up to 100 bytes/s", 10, 60, true},
+    };
+    using Call = std::function<std::pair<Bytes, NetStatus>(const std::string&)>;
+    const std::pair<const char*, Call> calls[] = {
+        {"HttpClient", [&](const std::string& url) {
+             HttpClient client(limits);
+             Bytes body = client.Request(url);
+             return std::pair{body, client.lastStatus()};
+         }},
+        {"fetchPage", [&](const std::string& url) {
+             NetStatus status;
+             Bytes body = fetchPage(url, limits, &status);
+             return std::pair{body, status};
+         }},
+    };
+    for (const auto& c : cases) {
+        for (const auto& [callName, call] : calls) {
+            SCOPED_TRACE(std::string(c.name) + ", " + callName);
+            LoopbackServer server;
+            CannedResponse drip = MakeResponse(200, "OK", {}, std::string(c.bytes, 's'));
+            drip.fault = Fault::Drip;
+            drip.dripMs = c.dripMs;
+            server.Route("/s", drip);
+            auto start = std::chrono::steady_clock::now();
+            auto [body, status] = call(server.Base() + "/s");
+            auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                          std::chrono::steady_clock::now() - start).count();
+            std::printf("%s, %s: %lld ms\n", c.name, callName, static_cast<long long>(ms));
+            if (c.arrives) {
+                EXPECT_EQ(status, NetStatus::Ok) << NetStatusName(status);
+                EXPECT_EQ(body, std::string(c.bytes, 's'));
+            } else {
+                EXPECT_EQ(status, NetStatus::TimedOut) << NetStatusName(status);
+                EXPECT_EQ(body, "");
+                // The first window (plus the next byte and a busy machine),
+                // not the 8 s of the body or the 20 s deadline.
+                EXPECT_LT(ms, 3000);
+            }
+        }
+    }
+}
+
 TEST(FetchPageWire, PlainGetWithoutFragmentAndErrorBodies) {
     LoopbackServer server;
     server.Route("/p", MakeResponse(200, "OK", {}, "page"));
@@ -460,11 +538,16 @@ TEST(FetchPageWire, PlainGetWithoutFragmentAndErrorBodies) {
     server.Route("/nolen", MakeResponse(200, "OK", {}, std::string(25000, 'q'), false));
     server.Route("/go", MakeResponse(301, "Moved", {"Location: /p"}, "moved"));
     NetStatus status;
-    EXPECT_EQ(fetchPage(server.Base() + "/p?x=1#section", ShortLimits(), &status), "page");
+    int httpStatus = -1;
+    EXPECT_EQ(fetchPage(server.Base() + "/p?x=1#section", ShortLimits(), &status, &httpStatus), "page");
     EXPECT_EQ(status, NetStatus::Ok);
-    EXPECT_EQ(fetchPage(server.Base() + "/missing"), "sorry");
+    EXPECT_EQ(httpStatus, 200);
+    EXPECT_EQ(fetchPage(server.Base() + "/missing", ShortLimits(), &status, &httpStatus), "sorry");
+    EXPECT_EQ(status, NetStatus::Ok);
+    EXPECT_EQ(httpStatus, 404) << "the error page comes back with its status";
     EXPECT_EQ(fetchPage(server.Base() + "/nolen"), std::string(25000, 'q'));
-    EXPECT_EQ(fetchPage(server.Base() + "/go"), "page");
+    EXPECT_EQ(fetchPage(server.Base() + "/go", ShortLimits(), &status, &httpStatus), "page");
+    EXPECT_EQ(httpStatus, 200) << "the status of the last hop";
     server.WaitIdle();
     auto seen = server.Requests();
     ASSERT_EQ(seen.size(), 5u);

@@ -65,6 +65,25 @@ long CountEntries(const char* dir) {
 Counts Measure() { return {CountEntries("/proc/self/fd"), CountEntries("/proc/self/task")}; }
 #endif
 
+// The counts once the loopback server's workers are done.
+Counts Settled(test::LoopbackServer& server) {
+    server.WaitIdle();
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    return Measure();
+}
+
+// A little slack for the platform's own bookkeeping; a leak per request
+// would show as hundreds.
+void ExpectNothingLeaked(test::LoopbackServer& server, const Counts& before) {
+    const Counts after = Settled(server);
+    EXPECT_LE(after.handles, before.handles + 4) << "before " << before.handles;
+    EXPECT_LE(after.threads, before.threads + 1) << "before " << before.threads;
+    ::testing::Test::RecordProperty("handles_before", static_cast<int>(before.handles));
+    ::testing::Test::RecordProperty("handles_after", static_cast<int>(after.handles));
+    std::printf("handles %ld -> %ld, threads %ld -> %ld\n", before.handles, after.handles, before.threads,
+                after.threads);
+}
+
 TEST(Leaks, ManyRequestsLeaveNoThreadsSocketsOrHandles) {
     test::LoopbackServer server;
     server.Route("/ok", test::MakeResponse(200, "OK", {"Set-Cookie: k=1; Path=/ok"}, "fine"));
@@ -91,9 +110,7 @@ TEST(Leaks, ManyRequestsLeaveNoThreadsSocketsOrHandles) {
     };
     // Warm-up: the page session, the platform's lazily made workers.
     for (int i = 0; i < 20; ++i) ASSERT_TRUE(round(i)) << i;
-    server.WaitIdle();
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    const Counts before = Measure();
+    const Counts before = Settled(server);
 
     // A thousand natively. Under Wine each request costs 40 ms and more on a
     // busy machine (the platform's own overhead, even for a refused
@@ -107,18 +124,7 @@ TEST(Leaks, ManyRequestsLeaveNoThreadsSocketsOrHandles) {
     int failures = 0;
     for (int i = 0; i < kRounds; ++i) failures += round(i) ? 0 : 1;
     EXPECT_EQ(failures, 0);
-    server.WaitIdle();
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    const Counts after = Measure();
-
-    // A little slack for the platform's own bookkeeping; a leak per request
-    // would show as hundreds.
-    EXPECT_LE(after.handles, before.handles + 4) << "before " << before.handles;
-    EXPECT_LE(after.threads, before.threads + 1) << "before " << before.threads;
-    RecordProperty("handles_before", static_cast<int>(before.handles));
-    RecordProperty("handles_after", static_cast<int>(after.handles));
-    std::printf("handles %ld -> %ld, threads %ld -> %ld\n", before.handles, after.handles,
-                before.threads, after.threads);
+    ExpectNothingLeaked(server, before);
 }
 
 // Calls ended by the overall deadline (the answer dripped in slower than
@@ -146,17 +152,11 @@ TEST(Leaks, CallsEndedByTheDeadlineLeaveNothingBehind) {
         return dropped && fine && pageStatus == NetStatus::Ok;
     };
     ASSERT_TRUE(round());
-    server.WaitIdle();
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    const Counts before = Measure();
+    const Counts before = Settled(server);
     int failures = 0;
     for (int i = 0; i < 8; ++i) failures += round() ? 0 : 1;
     EXPECT_EQ(failures, 0);
-    server.WaitIdle();
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    const Counts after = Measure();
-    EXPECT_LE(after.handles, before.handles + 4) << "before " << before.handles;
-    EXPECT_LE(after.threads, before.threads + 1) << "before " << before.threads;
+    ExpectNothingLeaked(server, before);
 }
 
 }  // namespace

@@ -153,6 +153,9 @@ TEST(HttpClientRequest, FlagsPortsAndAgentFollowTheAddressAndArguments) {
          0x80004010u, "low"},
         {"agent after others", "e.com", false, false, "X: 1\r\nUser-Agent: tail", 80,
          0x80004010u, "tail"},
+        {"empty agent, more lines follow", "e.com", false, false, "Referer: x\r\nUser-Agent:\r\nX: y", 80,
+         0x80004010u, ""},
+        {"empty agent last", "e.com", false, false, "X: 1\r\nUser-Agent:  ", 80, 0x80004010u, ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -376,6 +379,33 @@ TEST(FetchPageRequest, ChunkSizeFollowsContentLength) {
     EXPECT_EQ(fake.log->readSizes.size(), 4u);  // three pieces and the end
 }
 
+// The size ceiling holds for a body without Content-Length too (WinInet
+// reads such a body as it comes; nothing below the reader limits it), for
+// both calls: a body of exactly the ceiling arrives, one byte more drops it.
+TEST(BodyCeiling, ABodyWithoutLengthStopsAtTheCeiling) {
+    NetConfig limits;
+    limits.maxBodyBytes = 3000;
+    for (std::size_t size : {std::size_t{3000}, std::size_t{3001}, std::size_t{50000}}) {
+        SCOPED_TRACE(size);
+        FakeScript script;
+        script.body = std::string(size, 'z');
+        const bool fits = size <= limits.maxBodyBytes;
+
+        auto fake = std::make_shared<FakeTransport>(script);
+        HttpClient client(limits, fake);
+        EXPECT_EQ(client.Request("e.com"), fits ? script.body : "");
+        EXPECT_EQ(client.lastStatus(), fits ? NetStatus::Ok : NetStatus::TooLarge);
+
+        FakeTransport pageFake(script);
+        auto session = pageFake.OpenSession({});
+        NetStatus status;
+        EXPECT_EQ(net_detail::FetchPageWith(session.get(), "http://h/", limits, status), fits ? script.body : "");
+        EXPECT_EQ(status, fits ? NetStatus::Ok : NetStatus::TooLarge);
+        // Reading stops at the ceiling, not at the end of the body.
+        EXPECT_LE(fake->log->readSizes.size(), 4u);
+    }
+}
+
 TEST(FetchPageRequest, FailuresBeforeTheReadGiveEmptyBytes) {
     struct Case {
         FakeScript script;
@@ -391,6 +421,33 @@ TEST(FetchPageRequest, FailuresBeforeTheReadGiveEmptyBytes) {
         NetStatus status;
         EXPECT_EQ(net_detail::FetchPageWith(session.get(), "http://h/", NetConfig{}, status), "");
         EXPECT_EQ(status, c.status);
+    }
+}
+
+TEST(FailureReason, SaysWhyAnAnswerIsNoUse) {
+    struct {
+        NetStatus status;
+        int http;
+        bool empty;
+        const char* reason;
+    } cases[] = {
+        {NetStatus::Ok, 200, false, ""},
+        {NetStatus::Ok, 0, false, ""},
+        {NetStatus::Ok, 302, false, ""},
+        {NetStatus::Ok, 200, true, "empty answer (HTTP 200)"},
+        {NetStatus::Ok, 404, false, "HTTP 404"},
+        {NetStatus::Ok, 500, true, "HTTP 500"},
+        {NetStatus::ConnectFailed, 0, true, "connection refused"},
+        {NetStatus::SendFailed, 0, true, "no answer"},
+        {NetStatus::TimedOut, 0, true, "timed out"},
+        {NetStatus::TimedOut, 200, true, "timed out (HTTP 200)"},
+        {NetStatus::TooLarge, 200, true, "body too large (HTTP 200)"},
+        {NetStatus::ReadFailed, 200, false, "answer broke off (HTTP 200)"},
+        {NetStatus::RedirectLoop, 302, true, "redirect loop (HTTP 302)"},
+        {NetStatus::BadAddress, 0, true, "bad address"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(FailureReason(c.status, c.http, c.empty), c.reason) << NetStatusName(c.status) << " " << c.http;
     }
 }
 

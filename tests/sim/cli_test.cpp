@@ -73,6 +73,23 @@ std::vector<std::string> Strings(const Json& array) {
     return out;
 }
 
+// The "requests" list of the JSON form: every item an object {url, failure};
+// returns the addresses and puts the failures ("" for null) in `failures`.
+std::vector<std::string> RequestUrls(const Json& requests, std::vector<std::string>* failures = nullptr) {
+    std::vector<std::string> urls;
+    for (const Json& item : requests.array) {
+        EXPECT_EQ(item.kind, Json::kObject);
+        EXPECT_EQ(item.keyOrder, (std::vector<std::string>{"url", "failure"}));
+        const Json& url = item.object.count("url") ? item.object.at("url") : Json();
+        const Json& failure = item.object.count("failure") ? item.object.at("failure") : Json();
+        EXPECT_EQ(url.kind, Json::kString);
+        EXPECT_TRUE(failure.kind == Json::kNull || failure.kind == Json::kString);
+        urls.push_back(url.string);
+        if (failures) failures->push_back(failure.string);
+    }
+    return urls;
+}
+
 TEST_F(CliTest, JsonIsExactlyOneObjectWithEveryField) {
     CliRun r = Run({"search", "--source", "1", "--format", "json", sitesim::kKeywordThreeBody});
     ASSERT_EQ(r.status, 0) << r.err;
@@ -94,8 +111,10 @@ TEST_F(CliTest, JsonIsExactlyOneObjectWithEveryField) {
     EXPECT_EQ(Strings(j.object["messages"]),
               std::vector<std::string>{"共找到  25  个内容。\r\n\r\n\r\n\r\n右键弹出菜单！"});
     const std::string m = sim.Address(Site::kMagnet) + "/search?keyword=%E4%B8%89%E4%BD%93";
-    EXPECT_EQ(Strings(j.object["requests"]),
+    std::vector<std::string> failures;
+    EXPECT_EQ(RequestUrls(j.object["requests"], &failures),
               (std::vector<std::string>{m, m + "&p=1", m + "&p=2", m + "&p=3"}));
+    EXPECT_EQ(failures, std::vector<std::string>(4, "")) << "every request succeeded";
     EXPECT_EQ(r.err, "") << "the JSON form keeps the status texts to itself";
 }
 
@@ -111,7 +130,7 @@ TEST_F(CliTest, JsonOfADiskPageKeepsTabsAndNamesThePage) {
     EXPECT_EQ(title.substr(0, 11), std::string(11, '\t'));
     EXPECT_EQ(j.object["messages"].array.size(), 0u);
     ASSERT_EQ(j.object["requests"].array.size(), 1u);
-    EXPECT_NE(j.object["requests"].array[0].string.find("&wp=15&start=10"), std::string::npos);
+    EXPECT_NE(RequestUrls(j.object["requests"])[0].find("&wp=15&start=10"), std::string::npos);
 }
 
 TEST_F(CliTest, JsonWithoutResultsStillHasEveryField) {
@@ -209,11 +228,11 @@ class CancellingNet : public SiteNet {
 public:
     CancellingNet(std::unique_ptr<SiteNet> inner, CancelToken token, int at)
         : inner_(std::move(inner)), token_(std::move(token)), at_(at) {}
-    Bytes Request(const Text& url) override {
+    NetAnswer Request(const Text& url) override {
         Count();
         return inner_->Request(url);
     }
-    Bytes FetchPage(const Text& url) override {
+    NetAnswer FetchPage(const Text& url) override {
         Count();
         return inner_->FetchPage(url);
     }
@@ -245,6 +264,60 @@ TEST_F(CliTest, ACancelledSearchStopsPrintsNothingMoreAndExits130) {
         EXPECT_EQ(r.err.substr(r.err.size() - 22), "sorvix-cli: cancelled\n") << r.err;
         EXPECT_EQ(sim.Targets(Site::kMagnet).size(), 2u) << "stopped at the next checkpoint";
     }
+}
+
+// Why a source failed reaches the caller: each failed request is named with
+// its reason on stderr (table form) and in the JSON form's request list; the
+// rows and texts of the search are those of any failed request.
+TEST_F(CliTest, AFailedRequestSaysWhy) {
+    const std::string magnet = sim.Address(Site::kMagnet);
+    struct Case {
+        const char* name;
+        std::string magnetAddress;  // [sites] magnet of the configuration
+        sitesim::FaultPlan fault;   // on the magnet site
+        std::function<void(NetConfig&)> limits;
+        std::string failure;        // for the first request
+    };
+    auto small = [](NetConfig& n) { n.maxBodyBytes = 16u << 10; };
+    auto quick = [](NetConfig& n) { n.overallDeadlineMs = 800; };
+    const Case cases[] = {
+        {"refused", "http://127.0.0.1:1", {}, nullptr, "connection refused"},
+        {"not found", magnet + "/gone", {}, nullptr, "HTTP 404"},
+        {"body too large", magnet, test::HugeBody(64u << 10), small, "body too large"},
+        {"dripped past the deadline", magnet, test::Drip(100), quick, "timed out"},
+        {"reset before the answer", magnet, test::Fault(sitesim::FaultKind::kReset), nullptr, "no answer"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        sim.SetFaults(Site::kMagnet, c.fault);
+        const std::string path = WriteIni("cli_test_failing.ini");
+        {
+            std::ofstream f(path, std::ios::app | std::ios::binary);
+            f << "[sites]\nmagnet = " << c.magnetAddress << "\n";
+        }
+        auto makeNet = [&](const Config& config) {
+            NetConfig n = config.network;
+            if (c.limits) c.limits(n);
+            return MakeNetworkSiteNet(n);
+        };
+        const std::string url = c.magnetAddress + "/search?keyword=%E4%B8%89%E4%BD%93";
+        CliRun json = Run({"search", "--source", "1", "--format", "json", sitesim::kKeywordThreeBody}, path, true,
+                          makeNet);
+        EXPECT_EQ(json.status, 0) << json.err;
+        Json j = ParseOrFail(json.out);
+        std::vector<std::string> failures;
+        std::vector<std::string> urls = RequestUrls(j.object["requests"], &failures);
+        ASSERT_EQ(urls.size(), 1u) << "a failed probe ends the search";
+        EXPECT_EQ(urls[0], url);
+        EXPECT_EQ(failures[0].rfind(c.failure, 0), 0u) << failures[0];
+        EXPECT_EQ(j.object["rows"].array.size(), 0u);
+
+        CliRun table = Run({"search", "--source", "1", sitesim::kKeywordThreeBody}, path, true, makeNet);
+        EXPECT_EQ(table.status, 0);
+        EXPECT_NE(table.err.find("sorvix-cli: request failed: " + url + ": " + c.failure), std::string::npos)
+            << table.err;
+    }
+    sim.SetFaults(Site::kMagnet, {});
 }
 
 TEST_F(CliTest, BadArgumentsFailWithOneLine) {

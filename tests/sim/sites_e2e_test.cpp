@@ -221,10 +221,10 @@ TEST_F(SitesEndToEnd, AnnouncementPostCarriesNotesAddressAndVersion) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.version);
         sim.SetBlogVersion(c.version);
-        Text post = UrlDecode(BytesToText(net->FetchPage(address)));
+        Text post = UrlDecode(BytesToText(net->FetchPage(address).body));
         EXPECT_EQ(TextBetween(post, "^^^", "^^^"), G("1.修复搜索卡顿 2.新增音乐搜索"));
         EXPECT_EQ(TextBetween(post, "@@@", "@@@"), config.blog + "/download/sorvix-" + c.version + ".zip");
-        Text raw = BytesToText(net->FetchPage(address));
+        Text raw = BytesToText(net->FetchPage(address).body);
         EXPECT_EQ(Find(raw, "V1.0", 1, true) > 0, c.namesOwnVersion);
     }
 }

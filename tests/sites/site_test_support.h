@@ -33,12 +33,18 @@ public:
     // Every later request for exactly `url` answers `body`.
     void Serve(const Text& url, Bytes body) {
         std::lock_guard<std::mutex> lock(mutex_);
-        pages_[url] = std::move(body);
+        pages_[url] = NetAnswer{std::move(body)};
+    }
+    // Every later request for exactly `url` fails with an empty body and
+    // this outcome.
+    void Fail(const Text& url, NetStatus status, int httpStatus = 0) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        pages_[url] = NetAnswer{Bytes(), status, httpStatus};
     }
     // Answer for any address not served explicitly (default: empty = failure).
     void ServeOthers(Bytes body) {
         std::lock_guard<std::mutex> lock(mutex_);
-        others_ = std::move(body);
+        others_ = NetAnswer{std::move(body)};
     }
     // Requests for `url` wait until Release() (the page is then served).
     void Hold(const Text& url) {
@@ -73,11 +79,11 @@ public:
         return urls;
     }
 
-    Bytes Request(const Text& url) override { return Answer("request ", url); }
-    Bytes FetchPage(const Text& url) override { return Answer("fetch ", url); }
+    NetAnswer Request(const Text& url) override { return Answer("request ", url); }
+    NetAnswer FetchPage(const Text& url) override { return Answer("fetch ", url); }
 
 private:
-    Bytes Answer(const char* kind, const Text& url) {
+    NetAnswer Answer(const char* kind, const Text& url) {
         std::function<void(const Text&)> hook;
         {
             std::unique_lock<std::mutex> lock(mutex_);
@@ -98,8 +104,8 @@ private:
 
     mutable std::mutex mutex_;
     std::condition_variable cv_;
-    std::map<Text, Bytes> pages_;
-    Bytes others_;
+    std::map<Text, NetAnswer> pages_;
+    NetAnswer others_;
     std::set<Text> held_;
     int waiting_ = 0;
     std::vector<std::string> log_;

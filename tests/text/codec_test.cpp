@@ -264,6 +264,44 @@ TEST(Codec, DoubleByteTableAgreesWithTheCodec) {
     }
     EXPECT_EQ(disagreeing, 0);
     EXPECT_GT(mapped, 21000);  // GBK has 21886 characters
+
+// Texts over a megabyte convert a slice at a time; the slices must join to
+// exactly what each small piece gives. Each unit starts with a byte that
+// cannot join the unit before it (not a hex digit, not a mark), so the big
+// text's result is the unit's result repeated; odd unit lengths put the cuts
+// at every kind of place: inside escapes, marks, sequences and junk.
+TEST(Codec, BigTextsConvertAsTheirPiecesDo) {
+    struct {
+        const char* name;
+        std::string unit;
+    } cases[] = {
+        {"escapes and marks", "x%E4%B8%89e\xCC\x81 \xE4\xB8\x89%zz%4"},
+        {"junk and cut sequences", "x\xFF\xE4\xB8 \xC3\xA9\xF0\x9F\x98\x80\xED\xA0\x80%"},
+        {"no ASCII for long stretches", "x"},
+    };
+    // A slice can only end before an ASCII byte: 1.1 MB of CJK characters.
+    while (cases[2].unit.size() < 1'100'000) cases[2].unit += "\xE4\xB8\x89\xC3\xA9";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string big;
+        std::size_t copies = 0;
+        while (big.size() < 1'200'000) {
+            big += c.unit;
+            ++copies;
+        }
+        auto repeated = [&](const std::string& piece) {
+            std::string out;
+            for (std::size_t i = 0; i < copies; ++i) out += piece;
+            return out;
+        };
+        EXPECT_EQ(UrlDecode(big), repeated(UrlDecode(c.unit)));
+        EXPECT_EQ(Utf8ToGbk(big), repeated(Utf8ToGbk(c.unit)));
+    }
+    // A zero anywhere still ends the whole text, also in a later slice.
+    std::string zeroLate = std::string(1'500'000, 'a') + '\0' + std::string(1'500'000, 'b');
+    EXPECT_EQ(Utf8ToGbk(zeroLate), std::string(1'500'000, 'a'));
+    EXPECT_EQ(UrlDecode(std::string(1'500'000, 'a') + "%00" + std::string(1'500'000, 'b')),
+              std::string(1'500'000, 'a'));
 }
 
 TEST(Codec, BytesToTextEndsAtTheFirstZero) {
@@ -275,6 +313,7 @@ TEST(Codec, BytesToTextEndsAtTheFirstZero) {
         {"GBK kept", "\xD6\xD0\0\xD6\xD0"s, "\xD6\xD0"},
     };
     ExpectConversions(cases, [](const std::string& s) { return BytesToText(s); });
+    for (const auto& c : cases) EXPECT_EQ(BytesToText(Bytes(c.input)), c.expected) << c.name << ", moved in";
 }
 
 // A large page, full of Chinese and of every kind of damage, converts in both
