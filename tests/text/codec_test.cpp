@@ -264,6 +264,7 @@ TEST(Codec, DoubleByteTableAgreesWithTheCodec) {
     }
     EXPECT_EQ(disagreeing, 0);
     EXPECT_GT(mapped, 21000);  // GBK has 21886 characters
+}
 
 // Texts over a megabyte convert a slice at a time; the slices must join to
 // exactly what each small piece gives. Each unit starts with a byte that
