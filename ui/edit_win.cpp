@@ -142,6 +142,7 @@ int UiEdit::InputMode(std::optional<int> set) {
             bool focused = Focused();
             if (focused) GiveImeContext();
             document_.SetInputMode(*set);
+            document_.DropLayout();   // the password mask comes or goes
             if (focused) TakeImeContext();
             if (Handle()) Changed();
         }
@@ -189,6 +190,7 @@ Argb UiEdit::BorderColour(std::optional<Argb> set) {
 void UiEdit::SetFont(const Text& family, float size, int style) {
     RunOnHostThread([&] {
         MakeFont(family, size, style);
+        document_.DropLayout();
         if (Handle()) Changed();
     });
 }
@@ -349,7 +351,9 @@ UiRect UiEdit::CaretRect() {
 }
 
 void UiEdit::Changed() {
-    Relayout();
+    // The text, the font or the mask changed when the layout was dropped;
+    // caret and selection moves need no measuring.
+    if (!document_.HasLayout()) Relayout();
     ScrollToCaret();
     Paint();
 }
@@ -670,7 +674,7 @@ LRESULT UiEdit::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return kNotHandled;
     case WM_PAINT: Paint(); return kNotHandled;
     case UIM_SIZE:
-        Relayout();
+        UpdateBars();
         ClampScroll();
         return kNotHandled;
     case WM_DESTROY:

@@ -126,6 +126,22 @@ TEST_F(EditTest, CreatesAFocusableIBeamBoxOfKindNineHoldingItsText) {
     EXPECT_EQ(page.Caret(), (EditPos{1, 2}));
 }
 
+TEST_F(EditTest, FontAndMaskChangesLayTheTextOutAgain) {
+    UiEdit box;
+    Make(box, "WWW");
+    float at12 = box.CaretRect().x;
+    box.SetFont({}, 24);
+    EXPECT_FLOAT_EQ(box.FontSize(), 24.0f);
+    float at24 = box.CaretRect().x;
+    EXPECT_GT(at24, at12 * 1.5f);
+    box.InputMode(kEditPassword);
+    box.PasswordChar(Text("."));
+    float masked = box.CaretRect().x;
+    EXPECT_LT(masked, at24 * 0.7f);   // three dots are narrower than three W
+    box.InputMode(kEditFreeText);
+    EXPECT_FLOAT_EQ(box.CaretRect().x, at24);
+}
+
 TEST_F(EditTest, TypedCharactersFollowTheInputMode) {
     struct Case {
         int mode;

@@ -1,0 +1,1097 @@
+// UiListView: operations (queued from other threads, see listview.h),
+// layout, scrolling, mouse selection and painting.
+#include "ui/listview.h"
+
+#include "ui/host.h"
+#include "ui/picture.h"
+
+#include <windowsx.h>
+
+#include <algorithm>
+#include <cmath>
+
+namespace sorvix::ui {
+
+namespace {
+
+double NowMs() {
+    static const double perMs = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return static_cast<double>(f.QuadPart) / 1000.0;
+    }();
+    LARGE_INTEGER t;
+    QueryPerformanceCounter(&t);
+    return static_cast<double>(t.QuadPart) / perMs;
+}
+
+constexpr float kCellPadding = 4.0f;
+constexpr float kEpsilon = 1e-7f;
+
+Gdiplus::Font* MakeListFont(const Text& family, float size, int style) {
+    Gdiplus::Font* def = Lib().defaultFont;
+    if (family.empty()) {
+        if (def && CoordEqual(size, 12.0f) && style == 0) return def->Clone();
+        if (def) return CreateFontByName(FontFamilyName(def), size, style);
+        return CreateFontByName("", size, style);
+    }
+    return CreateFontByName(family, size, style);
+}
+
+Gdiplus::StringFormat* MakeListFormat() {
+    auto* f = new Gdiplus::StringFormat();
+    f->SetFormatFlags(Gdiplus::StringFormatFlagsNoWrap | Gdiplus::StringFormatFlagsMeasureTrailingSpaces);
+    f->SetAlignment(Gdiplus::StringAlignmentNear);
+    f->SetLineAlignment(Gdiplus::StringAlignmentCenter);
+    f->SetTrimming(Gdiplus::StringTrimmingEllipsisCharacter);
+    f->SetHotkeyPrefix(Gdiplus::HotkeyPrefixNone);
+    return f;
+}
+
+Gdiplus::StringAlignment AlignmentOf(int a) {
+    return a == kAlignCentre ? Gdiplus::StringAlignmentCenter
+           : a == kAlignFar  ? Gdiplus::StringAlignmentFar
+                             : Gdiplus::StringAlignmentNear;
+}
+
+bool Intersects(const Gdiplus::RectF& a, const Gdiplus::RectF& b) {
+    return a.X < b.GetRight() && b.X < a.GetRight() && a.Y < b.GetBottom() && b.Y < a.GetBottom();
+}
+
+// 1-pixel lines as whole-pixel fills (x or y is the pixel's index), so
+// they stay crisp whatever the smoothing mode.
+void HLine(Gdiplus::Graphics& g, Gdiplus::Brush& brush, float x1, float x2, float y) {
+    auto mode = g.GetSmoothingMode();
+    g.SetSmoothingMode(Gdiplus::SmoothingModeNone);
+    g.FillRectangle(&brush, x1, y, x2 - x1, 1.0f);
+    g.SetSmoothingMode(mode);
+}
+void VLine(Gdiplus::Graphics& g, Gdiplus::Brush& brush, float x, float y1, float y2) {
+    auto mode = g.GetSmoothingMode();
+    g.SetSmoothingMode(Gdiplus::SmoothingModeNone);
+    g.FillRectangle(&brush, x, y1, 1.0f, y2 - y1);
+    g.SetSmoothingMode(mode);
+}
+
+}  // namespace
+
+UiListView::UiListView() = default;
+
+UiListView::~UiListView() {
+    Destroy();
+    delete font_;
+    font_ = nullptr;
+}
+
+ElementHandle UiListView::Create(UiParent parent, const UiRect& rect, const ListViewOptions& o) {
+    if (Handle()) return Handle();
+    style_ = std::clamp(o.style, 0, 2);
+    noHeader_ = o.noHeader || style_ != 0;
+    gridLines_ = o.gridLines.value_or(style_ == 0 ? 3 : 0);
+    singleSelect_ = o.singleSelect;
+    textColour_ = o.textColour;
+    hotText_ = o.hotText;
+    selectedText_ = o.selectedText;
+    hotBack_ = o.hotBack;
+    selectedBack_ = o.selectedBack;
+    colour3_ = o.colour3;
+    colour4_ = o.colour4;
+    delete font_;
+    font_ = MakeListFont(o.fontFamily, o.size, o.fontStyle);
+    format_.reset(MakeListFormat());
+    ResetState();
+    CreateOptions co;
+    co.visible = o.visible;
+    co.focusable = true;
+    ElementHandle h = UiElement::Create(parent, rect, kKind, co);
+    if (!h) return 0;
+    {
+        std::lock_guard<std::mutex> guard(queueLock_);
+        ownerWindow_ = HostWindow();
+        ownerHandle_ = h;
+        ownerThread_ = GetWindowThreadProcessId(HostWindow(), nullptr);
+        accepting_ = true;
+        runPosted_ = false;
+        plannedRows_ = 0;
+        plannedColumns_ = 0;
+        queue_.clear();
+    }
+    ScrollBarOptions so;
+    so.horizontal = false;
+    so.visible = false;
+    so.maximum = 0;
+    vScroll_.Create(h, {rect.x, rect.y, static_cast<float>(kScrollBarThickness), rect.h}, so);
+    vScroll_.SetScrollHandler([this](int p) { SetScrollOffset(-static_cast<float>(p), true); });
+    so.horizontal = true;
+    hScroll_.Create(h, {rect.x, rect.y, rect.w, static_cast<float>(kScrollBarThickness)}, so);
+    hScroll_.SetScrollHandler([this](int p) {
+        hOffset_ = static_cast<float>(p);
+        Paint(nullptr);
+    });
+    LayoutScrollBars();
+    UpdateScrollRange();
+    return h;
+}
+
+void UiListView::ResetState() {
+    columns_.clear();
+    rows_.clear();
+    selection_.clear();
+    iconCache_.clear();
+    scrollOffset_ = hOffset_ = 0;
+    contentHeight_ = 0;
+    firstVisible_ = lastVisible_ = hotRow_ = currentRow_ = 0;
+    scrollRangePosted_ = false;
+    batch_ = 0;
+    batchRepaint_ = batchScrollRange_ = false;
+    batchFirst_ = batchLast_ = 0;
+    runningQueue_ = false;
+}
+
+// ---- Threads -------------------------------------------------------------------
+
+bool UiListView::OnOwnerThread() const {
+    return ownerThread_ == 0 || GetCurrentThreadId() == ownerThread_;
+}
+
+template <class Fn>
+void UiListView::Submit(std::unique_lock<std::mutex>& lock, Fn&& fn) {
+    bool onOwner = OnOwnerThread();
+    if (onOwner && !runningQueue_ && queue_.empty()) {
+        lock.unlock();
+        fn();
+        return;
+    }
+    queue_.emplace_back(std::forward<Fn>(fn));
+    if (onOwner) {
+        // Behind operations queued by other threads: they run first, in order.
+        lock.unlock();
+        RunQueue(false);
+        return;
+    }
+    if (!runPosted_ && ownerWindow_) {
+        // The block belongs to the host once the post succeeded.
+        auto* block = new ElementMessage{kMsgRunQueue, 0, 0};
+        if (PostMessageW(ownerWindow_, UIM_ELEMENTMESSAGE, ownerHandle_, reinterpret_cast<LPARAM>(block))) {
+            runPosted_ = true;
+        } else {
+            delete block;
+        }
+    }
+}
+
+void UiListView::RunQueue(bool sliced) {
+    if (runningQueue_) return;
+    runningQueue_ = true;
+    BeginBatch();
+    double start = NowMs();
+    int done = 0;
+    for (;;) {
+        std::function<void()> fn;
+        {
+            std::lock_guard<std::mutex> guard(queueLock_);
+            if (queue_.empty()) {
+                if (sliced) runPosted_ = false;
+                break;
+            }
+            // Long runs give the window back every few milliseconds so it
+            // keeps answering while a worker streams rows in.
+            if (sliced && (++done & 63) == 0 && NowMs() - start > kQueueSliceMs) {
+                auto* block = new ElementMessage{kMsgRunQueue, 0, 0};
+                if (!PostMessageW(ownerWindow_, UIM_ELEMENTMESSAGE, ownerHandle_,
+                                  reinterpret_cast<LPARAM>(block))) {
+                    delete block;
+                    runPosted_ = false;
+                }
+                break;
+            }
+            fn = std::move(queue_.front());
+            queue_.pop_front();
+        }
+        fn();
+    }
+    runningQueue_ = false;
+    EndBatch(sliced);
+}
+
+void UiListView::EndBatch(bool sliced) {
+    if (--batch_ > 0) return;
+    batch_ = 0;
+    if (!Handle()) return;
+    bool range = batchScrollRange_, repaint = batchRepaint_;
+    int first = batchFirst_, last = batchLast_;
+    batchScrollRange_ = batchRepaint_ = false;
+    batchFirst_ = batchLast_ = 0;
+    if (range) UpdateScrollRange();
+    double deadline = sliced ? NowMs() + kPaintSliceMs : 0;
+    int left = 0;
+    if (repaint) {
+        left = Paint(nullptr, deadline);
+        last = lastVisible_;
+    } else if (first > 0) {
+        // Only the rows the batch touched, as they lie now.
+        first = std::max(first, firstVisible_);
+        last = std::min(last, lastVisible_);
+        if (first > 0 && first <= last) {
+            float top = std::max(viewRect_.Y, RowTop(first));
+            float bottom = std::min(viewRect_.GetBottom(), RowTop(last) + rowHeight_);
+            Gdiplus::RectF area(viewRect_.X, top, viewRect_.Width, bottom - top);
+            if (area.Height > 0) left = Paint(&area, deadline);
+        }
+    }
+    if (left > 0 && left <= last) {
+        // The rest of the rows are painted by the next run, after whatever
+        // else the window has to answer.
+        BatchRows(left, last);
+        PostRun();
+    }
+}
+
+void UiListView::PostRun() {
+    std::lock_guard<std::mutex> guard(queueLock_);
+    if (runPosted_ || !ownerWindow_) return;
+    auto* block = new ElementMessage{kMsgRunQueue, 0, 0};
+    if (PostMessageW(ownerWindow_, UIM_ELEMENTMESSAGE, ownerHandle_, reinterpret_cast<LPARAM>(block))) {
+        runPosted_ = true;
+    } else {
+        delete block;
+    }
+}
+
+void UiListView::BatchRows(int first, int last) {
+    batchFirst_ = batchFirst_ ? std::min(batchFirst_, first) : first;
+    batchLast_ = std::max(batchLast_, last);
+}
+
+size_t UiListView::PendingOperations() const {
+    std::lock_guard<std::mutex> guard(queueLock_);
+    return queue_.size();
+}
+
+void UiListView::Flush() {
+    RunOnHostThread([this] { RunQueue(false); });
+}
+
+// ---- The operations ---------------------------------------------------------------
+
+void UiListView::InsertColumn(int position, const Text& text, int width, std::optional<int> alignment,
+                              int image) {
+    std::wstring wide = GbkToWide(text);
+    std::unique_lock<std::mutex> lock(queueLock_);
+    if (!accepting_ || position < 0 || position > plannedColumns_ + 1) return;
+    ++plannedColumns_;
+    Submit(lock, ([this, position, w = std::move(wide), width, alignment, image]() mutable {
+                    DoInsertColumn(position, std::move(w), width, alignment, image);
+                }));
+}
+
+int UiListView::InsertItem(int position, const Text& text, int image, uint32_t user1, uint32_t user2,
+                           std::optional<Argb> colour, bool repaint) {
+    std::wstring wide = GbkToWide(text);
+    std::unique_lock<std::mutex> lock(queueLock_);
+    if (!accepting_) return 0;
+    int at = position <= 0 || position > plannedRows_ ? plannedRows_ + 1 : position;
+    ++plannedRows_;
+    Submit(lock, ([this, at, w = std::move(wide), image, user1, user2, colour, repaint]() mutable {
+                    DoInsertItem(at, std::move(w), image, user1, user2, colour.value_or(textColour_), repaint);
+                }));
+    return at;
+}
+
+void UiListView::DeleteAllItems() {
+    std::unique_lock<std::mutex> lock(queueLock_);
+    if (!accepting_) return;
+    plannedRows_ = 0;
+    Submit(lock, [this] { DoDeleteAll(); });
+}
+
+int UiListView::SetItemText(int row, int column, const Text& text) {
+    std::wstring wide = GbkToWide(text);
+    std::unique_lock<std::mutex> lock(queueLock_);
+    if (!accepting_ || row < 1 || row > plannedRows_ || column < 1 || column > plannedColumns_) return 0;
+    Submit(lock, ([this, row, column, w = std::move(wide)]() mutable {
+                    DoSetItemText(row, column, std::move(w));
+                }));
+    return 1;
+}
+
+Text UiListView::GetItemText(int row, int column) {
+    Text out;
+    RunOnHostThread([&] {
+        RunQueue(false);
+        if (row < 1 || row > static_cast<int>(rows_.size()) || column < 1 ||
+            column > static_cast<int>(columns_.size())) {
+            return;
+        }
+        out = WideToGbk(rows_[static_cast<size_t>(row - 1)].cells[static_cast<size_t>(column - 1)]);
+    });
+    return out;
+}
+
+int UiListView::Selection(std::optional<int> set) {
+    int out = 0;
+    RunOnHostThread([&] {
+        RunQueue(false);
+        out = set ? DoSelection(*set) : currentRow_;
+    });
+    return out;
+}
+
+int UiListView::RowState(int row, std::optional<int> set) {
+    int out = 0;
+    RunOnHostThread([&] {
+        RunQueue(false);
+        if (row < 1 || row > static_cast<int>(rows_.size())) return;
+        if (set) {
+            int s = *set;
+            if (s == kRowSelected) Select(row);
+            else if (rows_[static_cast<size_t>(row - 1)].state == kRowSelected) Unselect(row);
+            if (s != kRowSelected) SetRowState(row, s == kRowHot ? kRowHot : kRowNormal);
+        }
+        out = rows_[static_cast<size_t>(row - 1)].state;
+    });
+    return out;
+}
+
+int UiListView::RowCount() {
+    int out = 0;
+    RunOnHostThread([&] {
+        RunQueue(false);
+        out = static_cast<int>(rows_.size());
+    });
+    return out;
+}
+
+int UiListView::ColumnCount() {
+    int out = 0;
+    RunOnHostThread([&] {
+        RunQueue(false);
+        out = static_cast<int>(columns_.size());
+    });
+    return out;
+}
+
+int UiListView::ColumnWidth(int column, std::optional<int> set) {
+    int out = 0;
+    RunOnHostThread([&] {
+        RunQueue(false);
+        if (column < 1 || column > static_cast<int>(columns_.size())) return;
+        Column& c = columns_[static_cast<size_t>(column - 1)];
+        if (set && *set != c.width) {
+            c.width = std::max(0, *set);
+            UpdateScrollRange();
+            Paint(nullptr);
+        }
+        out = c.width;
+    });
+    return out;
+}
+
+Text UiListView::ColumnText(int column, std::optional<Text> set) {
+    Text out;
+    RunOnHostThread([&] {
+        RunQueue(false);
+        if (column < 1 || column > static_cast<int>(columns_.size())) return;
+        Column& c = columns_[static_cast<size_t>(column - 1)];
+        if (set) {
+            c.text = GbkToWide(*set);
+            if (!noHeader_) Paint(&headerRect_);
+        }
+        out = WideToGbk(c.text);
+    });
+    return out;
+}
+
+int UiListView::ItemImage(int row, int column, std::optional<int> set) {
+    int out = -1;
+    RunOnHostThread([&] {
+        RunQueue(false);
+        if (row < 1 || row > static_cast<int>(rows_.size()) || column < 1 ||
+            column > static_cast<int>(columns_.size())) {
+            return;
+        }
+        int& image = rows_[static_cast<size_t>(row - 1)].images[static_cast<size_t>(column - 1)];
+        if (set && *set != image) {
+            image = *set;
+            RequestRowRepaint(row);
+        }
+        out = image;
+    });
+    return out;
+}
+
+uint32_t UiListView::UserValue(int row, int which, std::optional<uint32_t> set) {
+    uint32_t out = 0;
+    RunOnHostThread([&] {
+        RunQueue(false);
+        if (row < 1 || row > static_cast<int>(rows_.size()) || which < 1 || which > 2) return;
+        uint32_t& v = rows_[static_cast<size_t>(row - 1)].user[which - 1];
+        if (set) v = *set;
+        out = v;
+    });
+    return out;
+}
+
+Argb UiListView::RowColour(int row, std::optional<Argb> set) {
+    Argb out = 0;
+    RunOnHostThread([&] {
+        RunQueue(false);
+        if (row < 1 || row > static_cast<int>(rows_.size())) return;
+        Argb& c = rows_[static_cast<size_t>(row - 1)].colour;
+        if (set && *set != c) {
+            c = *set;
+            RequestRowRepaint(row);
+        }
+        out = c;
+    });
+    return out;
+}
+
+std::vector<int> UiListView::SelectedRows() {
+    std::vector<int> out;
+    RunOnHostThread([&] {
+        RunQueue(false);
+        out = selection_;
+    });
+    return out;
+}
+
+int UiListView::HitTest(int x, int y) {
+    int out = 0;
+    RunOnHostThread([&] {
+        RunQueue(false);
+        UiRect r = Rect();
+        out = RowAt(static_cast<float>(x) - r.x, static_cast<float>(y) - r.y);
+    });
+    return out;
+}
+
+void UiListView::EnsureVisible(int row) {
+    std::unique_lock<std::mutex> lock(queueLock_);
+    if (!accepting_) return;
+    Submit(lock, ([this, row] { PostEvent(kMsgEnsureVisible, 0, row); }));
+}
+
+int UiListView::ScrollPosition(std::optional<int> set) {
+    int out = 0;
+    RunOnHostThread([&] {
+        RunQueue(false);
+        if (set) SetScrollOffset(-static_cast<float>(*set), true);
+        out = static_cast<int>(std::lround(-scrollOffset_));
+    });
+    return out;
+}
+
+HIMAGELIST UiListView::HeaderImages(std::optional<HIMAGELIST> set) {
+    HIMAGELIST out = nullptr;
+    RunOnHostThread([&] {
+        if (set && *set != headerImages_) {
+            headerImages_ = *set;
+            iconCache_.clear();
+            if (Handle()) {
+                Layout();
+                UpdateScrollRange();
+                Paint(nullptr);
+            }
+        }
+        out = headerImages_;
+    });
+    return out;
+}
+
+HIMAGELIST UiListView::RowImages(std::optional<HIMAGELIST> set) {
+    HIMAGELIST out = nullptr;
+    RunOnHostThread([&] {
+        if (set && *set != rowImages_) {
+            rowImages_ = *set;
+            iconCache_.clear();
+            if (Handle()) {
+                Layout();
+                UpdateScrollRange();
+                Paint(nullptr);
+            }
+        }
+        out = rowImages_;
+    });
+    return out;
+}
+
+// ---- Applied on the window's thread ------------------------------------------------
+
+void UiListView::DoInsertColumn(int position, std::wstring text, int width, std::optional<int> alignment,
+                                int image) {
+    int count = static_cast<int>(columns_.size());
+    if (position < 0 || position > count + 1) return;
+    int at = position == 0 ? count + 1 : position;
+    Column c;
+    c.text = std::move(text);
+    c.width = std::max(0, width);
+    c.image = image;
+    // The first column is always near-aligned, whatever was asked.
+    c.alignment = (!alignment || columns_.empty()) ? kAlignNear : std::clamp(*alignment, 0, 2);
+    columns_.insert(columns_.begin() + (at - 1), std::move(c));
+    for (Row& r : rows_) {
+        r.cells.insert(r.cells.begin() + (at - 1), std::wstring());
+        r.images.insert(r.images.begin() + (at - 1), -1);
+    }
+    if (batch_) {
+        batchScrollRange_ = batchRepaint_ = true;
+    } else {
+        SendEvent(kMsgColumnsChanged, 0, 0);
+    }
+}
+
+void UiListView::DoInsertItem(int position, std::wstring text, int image, uint32_t user1, uint32_t user2,
+                              Argb colour, bool repaint) {
+    int count = static_cast<int>(rows_.size());
+    int at = position <= 0 || position > count ? count + 1 : position;
+    Row r;
+    size_t n = columns_.size();
+    r.cells.resize(n);
+    r.images.assign(n, -1);
+    if (n > 0) {
+        r.cells[0] = std::move(text);
+        r.images[0] = image;
+    }
+    r.user[0] = user1;
+    r.user[1] = user2;
+    r.colour = colour;
+    rows_.insert(rows_.begin() + (at - 1), std::move(r));
+    for (int& s : selection_) {
+        if (s >= at) ++s;
+    }
+    if (currentRow_ >= at) ++currentRow_;
+    if (hotRow_ >= at) ++hotRow_;
+    contentHeight_ = static_cast<float>(rows_.size()) * rowHeight_;
+    UpdateVisibleRange();
+    if (batch_) {
+        batchScrollRange_ = true;
+    } else if (!scrollRangePosted_) {
+        scrollRangePosted_ = true;
+        PostEvent(kMsgScrollRange, 0, 0);
+    }
+    if (repaint && RowShown(at)) {
+        if (batch_) BatchRows(at, lastVisible_);
+        else SendEvent(kMsgRowChanged, 1, at);
+    }
+}
+
+void UiListView::DoDeleteAll() {
+    rows_.clear();
+    selection_.clear();
+    scrollOffset_ = 0;
+    firstVisible_ = lastVisible_ = 0;
+    hotRow_ = currentRow_ = 0;
+    contentHeight_ = 0;
+    if (batch_) {
+        batchScrollRange_ = batchRepaint_ = true;
+    } else {
+        SendEvent(kMsgAllDeleted, 0, 0);
+    }
+}
+
+void UiListView::DoSetItemText(int row, int column, std::wstring text) {
+    if (row < 1 || row > static_cast<int>(rows_.size()) || column < 1 ||
+        column > static_cast<int>(columns_.size())) {
+        return;
+    }
+    rows_[static_cast<size_t>(row - 1)].cells[static_cast<size_t>(column - 1)] = std::move(text);
+    RequestRowRepaint(row);
+}
+
+int UiListView::DoSelection(int row) {
+    for (int s : selection_) {
+        if (s >= 1 && s <= static_cast<int>(rows_.size())) SetRowState(s, s == hotRow_ ? kRowHot : kRowNormal);
+    }
+    selection_.clear();
+    if (currentRow_) RequestRowRepaint(currentRow_);
+    currentRow_ = row >= 1 && row <= static_cast<int>(rows_.size()) ? row : 0;
+    if (currentRow_) Select(currentRow_);
+    return currentRow_;
+}
+
+// ---- Layout and scrolling ----------------------------------------------------------
+
+void UiListView::Layout() {
+    UiRect r = Rect();
+    frameRect_ = Gdiplus::RectF(2, 2, std::max(0.0f, r.w - 4), std::max(0.0f, r.h - 4));
+    lineHeight_ = font_ ? font_->GetHeight(96.0f) : 12.0f;
+    float rh = std::ceil(lineHeight_) + 3;
+    float header = 0;
+    if (!noHeader_) {
+        header = rh;
+        int cx = 0, cy = 0;
+        if (headerImages_ && ImageList_GetIconSize(headerImages_, &cx, &cy)) {
+            header = std::max(header, static_cast<float>(cy));
+        }
+        header += 6;
+    }
+    header = std::min(header, frameRect_.Height);
+    headerRect_ = Gdiplus::RectF(frameRect_.X, frameRect_.Y, frameRect_.Width, header);
+    viewRect_ = Gdiplus::RectF(frameRect_.X, frameRect_.Y + header, frameRect_.Width, frameRect_.Height - header);
+    int cx = 0, cy = 0;
+    if (rowImages_ && ImageList_GetIconSize(rowImages_, &cx, &cy) && static_cast<float>(cy) >= rh) {
+        rh = static_cast<float>(cy) + 6;
+    } else {
+        rh += 3;
+    }
+    rowHeight_ = rh;
+    contentHeight_ = static_cast<float>(rows_.size()) * rowHeight_;
+    LayoutScrollBars();
+    UpdateVisibleRange();
+}
+
+void UiListView::LayoutScrollBars() {
+    if (!vScroll_.Handle() || !hScroll_.Handle()) return;
+    UiRect r = Rect();
+    const float t = static_cast<float>(kScrollBarThickness);
+    bool h = hScroll_.Visible();
+    bool v = vScroll_.Visible();
+    vScroll_.Move(r.x + viewRect_.GetRight() - t, r.y + viewRect_.Y, t,
+                  std::max(1.0f, viewRect_.Height - (h ? t : 0)));
+    hScroll_.Move(r.x + viewRect_.X, r.y + viewRect_.GetBottom() - t,
+                  std::max(1.0f, viewRect_.Width - (v ? t : 0)), t);
+}
+
+float UiListView::TotalColumnWidth() const {
+    float w = 0;
+    for (const Column& c : columns_) w += static_cast<float>(c.width);
+    return w;
+}
+
+void UiListView::UpdateScrollRange() {
+    if (!Handle()) return;
+    contentHeight_ = static_cast<float>(rows_.size()) * rowHeight_;
+    const float t = static_cast<float>(kScrollBarThickness);
+    bool needH = TotalColumnWidth() - viewRect_.Width > kEpsilon;
+    float viewH = viewRect_.Height - (needH ? t : 0);
+    // The vertical bar lies over the rows' right end; it does not make the
+    // columns need a horizontal bar of their own.
+    bool needV = contentHeight_ - viewH > kEpsilon;
+    bool layoutChanged = needV != vScroll_.Visible() || needH != hScroll_.Visible();
+    if (vScroll_.Handle()) {
+        vScroll_.SetValues(needV ? static_cast<int>(std::ceil(contentHeight_ - viewH)) : 0,
+                           static_cast<int>(std::max(1.0f, viewH)), static_cast<int>(rowHeight_),
+                           static_cast<int>(std::lround(-scrollOffset_)));
+    }
+    if (hScroll_.Handle()) {
+        float viewW = viewRect_.Width;
+        hScroll_.SetValues(needH ? static_cast<int>(std::ceil(TotalColumnWidth() - viewW)) : 0,
+                           static_cast<int>(std::max(1.0f, viewW)), 20, static_cast<int>(std::lround(hOffset_)));
+    }
+    if (layoutChanged) {
+        vScroll_.Visible(needV);
+        hScroll_.Visible(needH);
+        LayoutScrollBars();
+    }
+    bool repaint = false;
+    if (!needH && hOffset_ != 0) {
+        hOffset_ = 0;
+        repaint = true;
+    }
+    hOffset_ = std::min(hOffset_, static_cast<float>(hScroll_.Maximum()));
+    // Hidden: the offset returns to 0. Shown: it stays inside the new range.
+    float lowest = needV ? -(contentHeight_ - viewH) : 0.0f;
+    float clamped = std::clamp(scrollOffset_, std::min(lowest, 0.0f), 0.0f);
+    if (clamped != scrollOffset_) {
+        scrollOffset_ = clamped;
+        repaint = true;
+    }
+    vScroll_.Position(static_cast<int>(std::lround(-scrollOffset_)));
+    UpdateVisibleRange();
+    if (repaint) Paint(nullptr);
+}
+
+void UiListView::UpdateVisibleRange() {
+    int count = static_cast<int>(rows_.size());
+    if (count == 0 || rowHeight_ <= 0 || viewRect_.Height <= 0) {
+        firstVisible_ = lastVisible_ = 0;
+        return;
+    }
+    float top = -scrollOffset_;
+    int first = static_cast<int>(std::floor(top / rowHeight_)) + 1;
+    int last = static_cast<int>(std::floor((top + viewRect_.Height - 0.001f) / rowHeight_)) + 1;
+    if (first > count) {
+        firstVisible_ = lastVisible_ = 0;
+        return;
+    }
+    firstVisible_ = std::max(1, first);
+    lastVisible_ = std::min(count, last);
+}
+
+void UiListView::SetScrollOffset(float offset, bool repaint) {
+    float viewH = viewRect_.Height - (hScroll_.Visible() ? static_cast<float>(kScrollBarThickness) : 0);
+    float lowest = std::min(0.0f, -(contentHeight_ - viewH));
+    offset = std::clamp(offset, lowest, 0.0f);
+    if (offset == scrollOffset_) return;
+    scrollOffset_ = offset;
+    vScroll_.Position(static_cast<int>(std::lround(-scrollOffset_)));
+    UpdateVisibleRange();
+    if (repaint) Paint(nullptr);
+}
+
+float UiListView::RowTop(int row) const {
+    return viewRect_.Y + static_cast<float>(row - 1) * rowHeight_ + scrollOffset_;
+}
+
+int UiListView::RowAt(float x, float y) const {
+    if (x < viewRect_.X || x >= viewRect_.GetRight() || y < viewRect_.Y || y >= viewRect_.GetBottom()) return 0;
+    if (rowHeight_ <= 0) return 0;
+    int row = static_cast<int>(std::floor((y - viewRect_.Y - scrollOffset_) / rowHeight_)) + 1;
+    return row >= 1 && row <= static_cast<int>(rows_.size()) ? row : 0;
+}
+
+// ---- Repaint requests --------------------------------------------------------------
+
+void UiListView::RequestRowRepaint(int row) {
+    if (!RowShown(row)) return;
+    if (batch_) {
+        BatchRows(row, row);
+        return;
+    }
+    SendEvent(kMsgRowChanged, 0, row);
+}
+
+void UiListView::RequestRowsFrom(int row) {
+    float top = std::max(viewRect_.Y, RowTop(std::max(row, 1)));
+    Gdiplus::RectF area(viewRect_.X, top, viewRect_.Width, viewRect_.GetBottom() - top);
+    if (area.Height > 0) Paint(&area);
+}
+
+void UiListView::SetRowState(int row, int state) {
+    if (row < 1 || row > static_cast<int>(rows_.size())) return;
+    Row& r = rows_[static_cast<size_t>(row - 1)];
+    if (r.state == state) return;
+    r.state = state;
+    RequestRowRepaint(row);
+}
+
+void UiListView::Select(int row) {
+    if (row < 1 || row > static_cast<int>(rows_.size())) return;
+    if (std::find(selection_.begin(), selection_.end(), row) == selection_.end()) selection_.push_back(row);
+    SetRowState(row, kRowSelected);
+}
+
+void UiListView::Unselect(int row) {
+    selection_.erase(std::remove(selection_.begin(), selection_.end(), row), selection_.end());
+    SetRowState(row, row == hotRow_ ? kRowHot : kRowNormal);
+}
+
+void UiListView::ClearSelection() {
+    std::vector<int> old;
+    old.swap(selection_);
+    for (int s : old) SetRowState(s, s == hotRow_ ? kRowHot : kRowNormal);
+}
+
+void UiListView::SetHot(int row) {
+    if (row == hotRow_) return;
+    int old = hotRow_;
+    hotRow_ = row;
+    int count = static_cast<int>(rows_.size());
+    if (old >= 1 && old <= count && rows_[static_cast<size_t>(old - 1)].state != kRowSelected) {
+        SetRowState(old, kRowNormal);
+    }
+    if (row >= 1 && row <= count && rows_[static_cast<size_t>(row - 1)].state != kRowSelected) {
+        SetRowState(row, kRowHot);
+    }
+}
+
+// ---- Input -------------------------------------------------------------------------
+
+void UiListView::OnPress(UINT message, WPARAM wParam, LPARAM lParam) {
+    UiRect r = Rect();
+    int row = RowAt(static_cast<float>(GET_X_LPARAM(lParam)) - r.x, static_cast<float>(GET_Y_LPARAM(lParam)) - r.y);
+    if (!row) return;
+    ElementHandle self = Handle();
+    if (onItemPress_) {
+        ItemProc proc = onItemPress_;
+        proc(*this, wParam, row);
+        if (FromHandle(self) != this || row > static_cast<int>(rows_.size())) return;
+    }
+    // The press is where the pointer is, whether or not a move came first.
+    SetHot(row);
+    bool right = message == WM_RBUTTONDOWN;
+    if (singleSelect_) {
+        if (row == hotRow_) {
+            for (int s : std::vector<int>(selection_)) {
+                if (s != row) Unselect(s);
+            }
+            Select(row);
+        }
+    } else {
+        // The double-click marker is not a key state; the keyboard's state is
+        // read as well, as the press may come without its modifier bits.
+        bool bits = wParam != kDoubleClickMarker;
+        bool ctrl = GetKeyState(VK_CONTROL) < 0 || (bits && (wParam & MK_CONTROL));
+        bool shift = GetKeyState(VK_SHIFT) < 0 || (bits && (wParam & MK_SHIFT));
+        bool selected = rows_[static_cast<size_t>(row - 1)].state == kRowSelected;
+        if (ctrl) {
+            if (selected) Unselect(row);
+            else Select(row);
+        } else if (shift) {
+            int from = currentRow_ ? currentRow_ : row;
+            ClearSelection();
+            int step = row >= from ? 1 : -1;
+            for (int i = from;; i += step) {
+                Select(i);
+                if (i == row) break;
+            }
+        } else if (!right || !selected) {
+            ClearSelection();
+            Select(row);
+        }
+    }
+    currentRow_ = row;
+}
+
+void UiListView::OnRelease(UINT message, WPARAM wParam, LPARAM lParam) {
+    UiRect r = Rect();
+    int row = RowAt(static_cast<float>(GET_X_LPARAM(lParam)) - r.x, static_cast<float>(GET_Y_LPARAM(lParam)) - r.y);
+    if (!row || row != currentRow_) return;
+    ItemProc proc = message == WM_LBUTTONUP ? onItemClick_ : onItemRightClick_;
+    if (proc) proc(*this, wParam, row);
+}
+
+void UiListView::OnWheel(WPARAM wParam) {
+    if (!vScroll_.Visible()) return;
+    float step = (style_ == 0 ? static_cast<float>(kWheelRows) : 1.0f) * rowHeight_;
+    short delta = GET_WHEEL_DELTA_WPARAM(wParam);
+    if (delta == 0) return;
+    SetScrollOffset(scrollOffset_ + (delta > 0 ? step : -step), true);
+}
+
+LRESULT UiListView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_CREATE:
+        Layout();
+        return kNotHandled;
+    case UIM_SIZE:
+        Layout();
+        UpdateScrollRange();
+        return kNotHandled;
+    case WM_PAINT:
+        Paint(nullptr);
+        return kNotHandled;
+    case WM_MOUSEMOVE: {
+        UiRect r = Rect();
+        SetHot(RowAt(static_cast<float>(GET_X_LPARAM(lParam)) - r.x, static_cast<float>(GET_Y_LPARAM(lParam)) - r.y));
+        return kNotHandled;
+    }
+    case UIM_MOUSELEAVE:
+        SetHot(0);
+        return kNotHandled;
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+        OnPress(message, wParam, lParam);
+        return kNotHandled;
+    case WM_LBUTTONUP:
+    case WM_RBUTTONUP:
+        OnRelease(message, wParam, lParam);
+        return kNotHandled;
+    case WM_MOUSEWHEEL:
+        OnWheel(wParam);
+        return 0;
+    case WM_KEYDOWN:
+        // No keyboard navigation: keys are answered, never acted on. Tab is
+        // left to the host so the focus can still leave the list.
+        if (GetKeyState(VK_CONTROL) < 0) return GetKeyState(VK_CONTROL);
+        if (wParam >= VK_LEFT && wParam <= VK_DOWN) return 1;
+        if (wParam == VK_TAB) return kNotHandled;
+        return 0;
+    case UIM_SETFOCUS:
+    case UIM_KILLFOCUS:
+        return kNotHandled;
+    case kMsgRowChanged: {
+        int row = static_cast<int>(lParam);
+        if (wParam == 0) {
+            if (RowShown(row)) {
+                Gdiplus::RectF area(viewRect_.X, RowTop(row), viewRect_.Width, rowHeight_);
+                Paint(&area);
+            }
+        } else {
+            RequestRowsFrom(row);
+        }
+        return 0;
+    }
+    case kMsgAllDeleted:
+        UpdateScrollRange();
+        Paint(nullptr);
+        return 0;
+    case kMsgEnsureVisible: {
+        int row = static_cast<int>(lParam);
+        if (row < 1 || row > static_cast<int>(rows_.size())) return 0;
+        float viewH = viewRect_.Height - (hScroll_.Visible() ? static_cast<float>(kScrollBarThickness) : 0);
+        float top = RowTop(row), bottom = top + rowHeight_;
+        if (top < viewRect_.Y) SetScrollOffset(scrollOffset_ + (viewRect_.Y - top), true);
+        else if (bottom > viewRect_.Y + viewH) SetScrollOffset(scrollOffset_ - (bottom - viewRect_.Y - viewH), true);
+        return 0;
+    }
+    case kMsgScrollRange:
+        scrollRangePosted_ = false;
+        UpdateScrollRange();
+        return 0;
+    case kMsgColumnsChanged:
+        UpdateScrollRange();
+        Paint(nullptr);
+        return 0;
+    case kMsgRunQueue:
+        RunQueue(true);
+        return 0;
+    case WM_DESTROY: {
+        {
+            std::lock_guard<std::mutex> guard(queueLock_);
+            accepting_ = false;
+            queue_.clear();
+            runPosted_ = false;
+            ownerWindow_ = nullptr;
+            ownerHandle_ = 0;
+            plannedRows_ = plannedColumns_ = 0;
+        }
+        ResetState();
+        onItemPress_ = onItemClick_ = onItemRightClick_ = nullptr;
+        format_.reset();
+        delete font_;
+        font_ = nullptr;
+        headerImages_ = rowImages_ = nullptr;
+        return kNotHandled;
+    }
+    default:
+        return kNotHandled;
+    }
+}
+
+// ---- Painting ----------------------------------------------------------------------
+
+void UiListView::DrawIcon(Gdiplus::Graphics& g, HIMAGELIST list, int index, float x, float y, float h) {
+    if (!list || index < 0) return;
+    auto key = std::make_pair(list, index);
+    auto it = iconCache_.find(key);
+    if (it == iconCache_.end()) {
+        HICON icon = ImageList_GetIcon(list, index, ILD_TRANSPARENT);
+        std::unique_ptr<Gdiplus::Bitmap> bmp(IconToBitmap(icon));
+        if (icon) DestroyIcon(icon);
+        it = iconCache_.emplace(key, std::move(bmp)).first;
+    }
+    Gdiplus::Bitmap* bmp = it->second.get();
+    if (!bmp) return;
+    float iw = static_cast<float>(bmp->GetWidth()), ih = static_cast<float>(bmp->GetHeight());
+    g.DrawImage(bmp, Gdiplus::RectF(x, y + (h - ih) / 2, iw, ih));
+}
+
+int UiListView::Paint(const Gdiplus::RectF* area, double deadline) {
+    if (!Handle() || !format_) return 0;
+    int left = 0;
+    UiRect paintRect;
+    if (area) {
+        Gdiplus::RectF a = *area;
+        a.Intersect(Gdiplus::RectF(0, 0, Rect().w, Rect().h));
+        if (a.Width <= 0 || a.Height <= 0) return 0;
+        paintRect = {a.X, a.Y, a.Width, a.Height};
+    }
+    // A part is cleared and shown by itself: a row's repaint recomposes
+    // the row's strip on the host, not the whole list.
+    PaintContext ctx;
+    if (!BeginPaint(ctx, area ? &paintRect : nullptr, area == nullptr)) return 0;
+    ++paintCount_;
+    if (area) {
+        Gdiplus::Graphics& g = *ctx.graphics;
+        g.SetClip(ctx.rect.ToGdi());
+        g.SetCompositingMode(Gdiplus::CompositingModeSourceCopy);
+        g.Clear(Gdiplus::Color(0, 0, 0, 0));
+        g.SetCompositingMode(Gdiplus::CompositingModeSourceOver);
+        g.ResetClip();
+    }
+    Gdiplus::Graphics& g = *ctx.graphics;
+    const Gdiplus::RectF clip = ctx.rect.ToGdi();
+    Gdiplus::SolidBrush line{Gdiplus::Color(ArgbAt(0x000000, 51))};
+
+    if (!noHeader_ && headerRect_.Height > 0 && Intersects(clip, headerRect_)) {
+        Gdiplus::RectF hc = headerRect_;
+        hc.Intersect(clip);
+        g.SetClip(hc);
+        FillGradient(g, headerRect_, ArgbAt(0xFFFFFF, 204), ArgbAt(0xFFFFFF, 153), 1);
+        float x = headerRect_.X - hOffset_;
+        for (const Column& c : columns_) {
+            if (c.width <= 0) continue;   // takes no room at all
+            float w = static_cast<float>(c.width);
+            float textLeft = x + kCellPadding;
+            if (headerImages_ && c.image >= 0) {
+                int cx = 0, cy = 0;
+                ImageList_GetIconSize(headerImages_, &cx, &cy);
+                DrawIcon(g, headerImages_, c.image, x + 2, headerRect_.Y, headerRect_.Height);
+                textLeft += static_cast<float>(cx) + 2;
+            }
+            if (!c.text.empty()) {
+                format_->SetAlignment(AlignmentOf(c.alignment));
+                Gdiplus::RectF tr(textLeft, headerRect_.Y, x + w - kCellPadding - textLeft, headerRect_.Height);
+                if (tr.Width > 0) DrawText(g, tr, c.text, font_, ArgbAt(0x000000, 210), format_.get());
+                format_->SetAlignment(Gdiplus::StringAlignmentNear);
+            }
+            VLine(g, line, x + w - 1, headerRect_.Y, headerRect_.GetBottom());
+            x += w;
+        }
+        HLine(g, line, headerRect_.X, headerRect_.GetRight(), headerRect_.GetBottom() - 1);
+        g.ResetClip();
+    }
+
+    if (firstVisible_ > 0 && Intersects(clip, viewRect_)) {
+        Gdiplus::RectF vc = viewRect_;
+        vc.Intersect(clip);
+        g.SetClip(vc);
+        UiHost* host = Host();
+        Colour theme = host ? host->ThemeColour() : 0x606060;
+        int painted = 0;
+        for (int i = firstVisible_; i <= lastVisible_; ++i) {
+            float y = RowTop(i);
+            Gdiplus::RectF rr(viewRect_.X, y, viewRect_.Width, rowHeight_);
+            if (!Intersects(rr, vc)) continue;
+            if (deadline > 0 && painted > 0 && NowMs() > deadline) {
+                left = i;
+                break;
+            }
+            ++painted;
+            ++rowPaintCount_;
+            const Row& row = rows_[static_cast<size_t>(i - 1)];
+            Argb text = row.colour;
+            if (row.state == kRowHot) {
+                Gdiplus::SolidBrush b{Gdiplus::Color(hotBack_ ? hotBack_ : ArgbAt(theme, 51))};
+                g.FillRectangle(&b, rr);
+                if (hotText_) text = hotText_;
+            } else if (row.state == kRowSelected) {
+                Gdiplus::SolidBrush b{Gdiplus::Color(selectedBack_ ? selectedBack_ : ArgbAt(theme, 102))};
+                g.FillRectangle(&b, rr);
+                if (selectedText_) text = selectedText_;
+            }
+            float x = viewRect_.X - hOffset_;
+            for (size_t c = 0; c < columns_.size(); ++c) {
+                const Column& col = columns_[c];
+                if (col.width <= 0) continue;
+                float w = static_cast<float>(col.width);
+                float textLeft = x + kCellPadding;
+                if (rowImages_ && row.images[c] >= 0) {
+                    int cx = 0, cy = 0;
+                    ImageList_GetIconSize(rowImages_, &cx, &cy);
+                    DrawIcon(g, rowImages_, row.images[c], x + 2, y, rowHeight_);
+                    textLeft += static_cast<float>(cx) + 2;
+                }
+                Gdiplus::RectF tr(textLeft, y, x + w - kCellPadding - textLeft, rowHeight_);
+                if (tr.Width > 0 && !row.cells[c].empty()) {
+                    DrawText(g, tr, row.cells[c], font_, text, format_.get());
+                }
+                if (style_ == 0 && (gridLines_ & 2)) VLine(g, line, x + w - 1, y, y + rowHeight_);
+                x += w;
+            }
+            if (style_ == 0 && (gridLines_ & 1)) HLine(g, line, viewRect_.X, viewRect_.GetRight(), y + rowHeight_ - 1);
+        }
+        g.ResetClip();
+    }
+    EndPaint(ctx);
+    if (area && Visible() && IsWindow(HostWindow())) {
+        UiRect r = Rect();
+        UiRect shown{r.x + paintRect.x, r.y + paintRect.y, paintRect.w, paintRect.h};
+        SendMessageW(HostWindow(), UIM_INVALIDATE, 0, reinterpret_cast<LPARAM>(&shown));
+    }
+    return left;
+}
+
+}  // namespace sorvix::ui
