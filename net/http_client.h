@@ -17,12 +17,9 @@
 
 #include "net/net_config.h"
 #include "net/net_status.h"
+#include "text/text_types.h"
 
 namespace sorvix {
-
-// GBK byte strings; the same aliases as the text layer's.
-using Text = std::string;
-using Bytes = std::string;
 
 class Transport;
 

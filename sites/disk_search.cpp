@@ -4,6 +4,7 @@
 // The answer is percent-decoded as a whole; title and link are cut from each
 // match's whole text with markers, not from its groups. No closing notice.
 // Covered by tests/sites/disk_search_test.cpp.
+#include "sites/site_patterns.h"
 #include "sites/site_search.h"
 #include "sites/site_texts.h"
 #include "text/regex/regex_object.h"
@@ -41,19 +42,9 @@ constexpr std::array<DiskSearchVariant, kDiskVariantCount> kVariants = {{
 
 constexpr int kFirstDiskOption = 3;
 
-constexpr std::string_view kNoHits = "\xCB\xD1\xCB\xF7\xCE\xDE\xBD\xE1\xB9\xFB";  // 搜索无结果
 constexpr std::string_view kNoHitsHead = "\xCB\xD1\xCB\xF7";                       // 搜索
 constexpr std::string_view kNoHitsTail = "\xCE\xDE\xBD\xE1\xB9\xFB";               // 无结果
 
-// The hit: a link line, eleven tabs, the title, ten tabs, "</a>", a line feed.
-constexpr std::string_view kHitPattern =
-    "<a class=\"cse-search-result_content_item_top_a\" href=\"(.*?)\" target=\"_blank\" "
-    "rel=\"external nofollow\" onclick=\"(.*?)\" >\n"
-    "\t\t\t\t\t\t\t\t\t\t\t(.*?)\t\t\t\t\t\t\t\t\t\t</a>\n";
-constexpr std::string_view kTitleStart = "');\" >\n";
-constexpr std::string_view kTitleEnd = "</a>";
-constexpr std::string_view kLinkStart = "<a class=\"cse-search-result_content_item_top_a\" href=\"";
-constexpr std::string_view kLinkEnd = "\"";
 
 Text CleanTitle(std::string_view title) {
     Text out = Replace(title, "<b>...</b>");
@@ -99,25 +90,25 @@ void DiskSearch(const SiteContext& context, const DiskSearchVariant& variant,
     view.SetLabel(StatusLabel::Data, Text(site_text::kNoData));
     view.SetLabel(StatusLabel::Operation, Text(site_text::kSearching));
 
-    if (Find(answer, kNoHits) > 0) {
+    if (Find(answer, site_pattern::kDiskNoHits) > 0) {
         ShowNotice(view, Text(kNoHitsHead) + view.BoxText(EditBox::Keyword) + Text(kNoHitsTail));
     } else {
-        hits.Search(kHitPattern, answer);
+        hits.Search(site_pattern::kDiskHit, answer);
         const int count = hits.MatchCount();
         for (int n = 1; n <= count; ++n) {
             if (context.cancel.Cancelled()) return;
             const int row = view.AppendRow();
             const Text match = hits.MatchText(n);
-            const Text title = CleanTitle(TextBetween(match, kTitleStart, kTitleEnd));
-            const Text link = TextBetween(match, kLinkStart, kLinkEnd);
-            view.SetCell(row, 1, ToDecimalText(n));
-            view.SetCell(row, 2, title);
-            view.SetCell(row, 3, Text(site_text::kDontKnow));
-            view.SetCell(row, 4, Text(site_text::kDontKnow));
-            view.SetCell(row, 5, Text(site_text::kDontKnow));
-            view.SetCell(row, 6, link);
-            view.SetCell(row, 7, Text(variant.fileTypeText));
-            view.SetCell(row, 8, Text(variant.optionLabel));
+            const Text title = CleanTitle(TextBetween(match, site_pattern::kDiskTitleStart, site_pattern::kDiskTitleEnd));
+            const Text link = TextBetween(match, site_pattern::kDiskLinkStart, site_pattern::kDiskLinkEnd);
+            view.SetCell(row, kNumberColumn, ToDecimalText(n));
+            view.SetCell(row, kNameColumn, title);
+            view.SetCell(row, kDateColumn, Text(site_text::kDontKnow));
+            view.SetCell(row, kSizeColumn, Text(site_text::kDontKnow));
+            view.SetCell(row, kFileCountColumn, Text(site_text::kDontKnow));
+            view.SetCell(row, kLinkColumn, link);
+            view.SetCell(row, kFileTypeColumn, Text(variant.fileTypeText));
+            view.SetCell(row, kDiskTypeColumn, Text(variant.optionLabel));
             view.SetLabel(StatusLabel::Data, site_text::DataObtained(row));
         }
     }

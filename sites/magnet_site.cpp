@@ -9,6 +9,7 @@
 // tests/sites/magnet_site_test.cpp.
 #include <algorithm>
 
+#include "sites/site_patterns.h"
 #include "sites/site_search.h"
 #include "sites/site_texts.h"
 #include "text/regex/regex_object.h"
@@ -17,16 +18,6 @@
 namespace sorvix {
 namespace {
 
-constexpr std::string_view kSearchPath = "/search?keyword=";
-constexpr std::string_view kPageKey = "&p=";
-constexpr std::string_view kNothingFoundStart = "\xC3\xBB\xD3\xD0\xD5\xD2\xB5\xBD\xD3\xD0\xB9\xD8";  // 没有找到有关
-constexpr std::string_view kNothingFoundEnd = "\xB5\xC4\xBD\xE1\xB9\xFB";                             // 的结果
-constexpr std::string_view kPagesStart = "totalPages:";
-constexpr std::string_view kPagesEnd = ",";
-constexpr std::string_view kEntryPattern =
-    R"re(<h5 class="h">(.*?)</h5>[\s\S]*?prop_val">(.*?)</span>[\s\S]*?prop_val">(.*?)</span>[\s\S]*?prop_val">(.*?)</span>[\s\S]*?href="(.*?)">)re";
-constexpr std::string_view kHighlightOpen = "<span class='highlight'>";
-constexpr std::string_view kHighlightClose = "</span>";
 constexpr std::string_view kMagnetKind = "\xB4\xC5\xC1\xA6";                      // 磁力
 constexpr std::string_view kNotACloudDisk = "\xB2\xBB\xCA\xC7\xCD\xF8\xC5\xCC";  // 不是网盘
 
@@ -40,7 +31,7 @@ Text ReadAnswer(SiteNet& net, const Text& url) { return Utf8ToGbk(net.Request(ur
 void MagnetSiteSearch(const SiteContext& context, std::string_view siteAddress) {
     SiteView& view = context.view;
     RegexObject entries;
-    const Text base = Text(siteAddress) + Text(kSearchPath);
+    const Text base = Text(siteAddress) + Text(site_pattern::kMagnetSearchPath);
 
     view.SetLabel(StatusLabel::Operation, Text(site_text::kNoOperation));
     view.SetLabel(StatusLabel::Data, Text(site_text::kNoData));
@@ -50,36 +41,36 @@ void MagnetSiteSearch(const SiteContext& context, std::string_view siteAddress) 
     const Text probe = ReadAnswer(context.net, base + UrlEncode(view.BoxText(EditBox::Keyword)));
     if (context.cancel.Cancelled()) return;
 
-    const Text phrase = TextBetween(probe, kNothingFoundStart, kNothingFoundEnd);
+    const Text phrase = TextBetween(probe, site_pattern::kMagnetNothingFoundStart, site_pattern::kMagnetNothingFoundEnd);
     if (!phrase.empty()) {
         ShowNotice(view, Text(site_text::kNotFoundHead) + phrase + Text(site_text::kNotFoundTail));
         return;
     }
 
     view.ClearRows();
-    const int pages = std::min(ToInt(TextBetween(probe, kPagesStart, kPagesEnd)), kMaxPages);
+    const int pages = std::min(ToInt(TextBetween(probe, site_pattern::kMagnetPagesStart, site_pattern::kMagnetPagesEnd)), kMaxPages);
     view.SetLabel(StatusLabel::Operation, Text(site_text::kSearching));
 
     for (int page = 1; page <= pages; ++page) {
         view.PumpPendingInput();
         if (context.cancel.Cancelled()) return;
-        const Text url = base + UrlEncode(view.BoxText(EditBox::Keyword)) + Text(kPageKey) + ToDecimalText(page);
+        const Text url = base + UrlEncode(view.BoxText(EditBox::Keyword)) + Text(site_pattern::kMagnetPageKey) + ToDecimalText(page);
         const Text text = ReadAnswer(context.net, url);
-        entries.Search(kEntryPattern, text);
+        entries.Search(site_pattern::kMagnetEntry, text);
         const int count = entries.MatchCount();
         for (int n = 1; n <= count; ++n) {
             view.PumpPendingInput();
             if (context.cancel.Cancelled()) return;
             lastRow = view.AppendRow();
-            view.SetCell(lastRow, 1, ToDecimalText(lastRow));
-            view.SetCell(lastRow, 2,
-                         ReplaceEach(entries.GroupText(n, 1), {{kHighlightOpen, ""}, {kHighlightClose, ""}}));
-            view.SetCell(lastRow, 3, entries.GroupText(n, 2));
-            view.SetCell(lastRow, 4, entries.GroupText(n, 3));
-            view.SetCell(lastRow, 5, entries.GroupText(n, 4));
-            view.SetCell(lastRow, 6, entries.GroupText(n, 5));
-            view.SetCell(lastRow, 7, Text(kMagnetKind));
-            view.SetCell(lastRow, 8, Text(kNotACloudDisk));
+            view.SetCell(lastRow, kNumberColumn, ToDecimalText(lastRow));
+            view.SetCell(lastRow, kNameColumn,
+                         ReplaceEach(entries.GroupText(n, 1), {{site_pattern::kMagnetHighlightOpen, ""}, {site_pattern::kMagnetHighlightClose, ""}}));
+            view.SetCell(lastRow, kDateColumn, entries.GroupText(n, 2));
+            view.SetCell(lastRow, kSizeColumn, entries.GroupText(n, 3));
+            view.SetCell(lastRow, kFileCountColumn, entries.GroupText(n, 4));
+            view.SetCell(lastRow, kLinkColumn, entries.GroupText(n, 5));
+            view.SetCell(lastRow, kFileTypeColumn, Text(kMagnetKind));
+            view.SetCell(lastRow, kDiskTypeColumn, Text(kNotACloudDisk));
             view.SetLabel(StatusLabel::Data, site_text::DataObtained(lastRow));
         }
     }

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <array>
 
+#include "sites/site_patterns.h"
 #include "sites/site_search.h"
 #include "sites/site_texts.h"
 #include "text/regex/regex_object.h"
@@ -18,33 +19,6 @@
 
 namespace sorvix {
 namespace {
-
-constexpr std::string_view kSearchPath = "/s/name/";
-constexpr std::string_view kPagesStart = "<span class=\"pcount\">\xB9\xB2";  // <span class="pcount">共
-constexpr std::string_view kPagesEnd = "\xD2\xB3&nbsp;&nbsp;</span>";        // 页&nbsp;&nbsp;</span>
-constexpr std::string_view kZeroStart =
-    "\xCB\xD1\xCB\xF7\xD7\xCA\xD4\xB4\xC3\xFB:&nbsp;"
-    "<span style=\"background:#EF0FFF;color:white;\">&nbsp;";                  // 搜索资源名:&nbsp;<span ...>&nbsp;
-constexpr std::string_view kZeroEnd = "&nbsp;(\xB9\xB2\xD5\xD2\xB5\xBD<b>0</b>\xCF\xEE)";  // &nbsp;(共找到<b>0</b>项)
-
-struct FieldPattern {
-    std::string_view pattern;
-    std::string_view start;   // field = TextBetween(match text, start, end)
-    std::string_view end;
-};
-
-// P1 name, P2 date, P3 category code, P4 size, P5 owner text, P6 link path.
-constexpr std::array<FieldPattern, 6> kPatterns = {{
-    {R"(<a class="blue" target="_blank" title=".*? href=")", R"(<a class="blue" target="_blank" title=")",
-     R"(" href=")"},
-    {R"(<td> 20.*? </td>)", "<td> 20", " </td>"},
-    {R"(href="/c/.*?">)", R"(href="/c/)", R"(">)"},
-    {R"(<td class="t2">.*?</td>)", R"(<td class="t2">)", "</td>"},
-    {R"(<a target="_blank" title=".*?")", R"(<a target="_blank" title=")",
-     "\xD7\xCA\xD4\xB4\xA3\xAC\xB5\xE3\xBB\xF7\xB2\xE9\xBF\xB4\xB8\xC3\xD3\xC3\xBB\xA7\xB7\xD6\xCF\xED"
-     "\xB5\xC4\xCB\xF9\xD3\xD0\xCE\xC4\xBC\xFE\""},   // 资源，点击查看该用户分享的所有文件"
-    {R"(href="/r.*?">)", R"(href=")", R"(">)"},
-}};
 
 // Category codes "1".."6" and the file-type word each gives.
 constexpr std::array<std::string_view, 6> kCategoryWords = {
@@ -58,22 +32,21 @@ constexpr std::array<std::string_view, 6> kCategoryWords = {
 
 constexpr int kMaxPages = 1000;   // a larger count is a broken page
 
-constexpr std::string_view kDownloadStart = R"(<a class="dbutton" href=")";
-constexpr std::string_view kDownloadEnd = R"(" target="_blank")";
-
 Text ReadPage(SiteNet& net, const Text& url) { return UrlDecode(BytesToText(net.FetchPage(url).body)); }
 
-Text Field(const RegexObject& regex, int n, const FieldPattern& pattern) {
-    return TextBetween(regex.MatchText(n), pattern.start, pattern.end);
+// Field f of entry n: match n of that field's pattern, cut by its markers.
+Text Field(const std::array<RegexObject, site_pattern::kShareFieldCount>& regex, int n, site_pattern::ShareField f) {
+    const site_pattern::FieldPattern& pattern = site_pattern::kShareFields[f];
+    return TextBetween(regex[f].MatchText(n), pattern.start, pattern.end);
 }
 
 }  // namespace
 
 void ShareIndexSearch(const SiteContext& context, std::string_view siteAddress) {
     SiteView& view = context.view;
-    std::array<RegexObject, 6> regex;
+    std::array<RegexObject, site_pattern::kShareFieldCount> regex;
     const Text site(siteAddress);
-    const Text base = site + Text(kSearchPath);
+    const Text base = site + Text(site_pattern::kShareSearchPath);
 
     view.SetLabel(StatusLabel::Operation, Text(site_text::kNoOperation));
     view.SetLabel(StatusLabel::Data, Text(site_text::kNoData));
@@ -83,8 +56,8 @@ void ShareIndexSearch(const SiteContext& context, std::string_view siteAddress) 
     const Text probe = ReadPage(context.net, base + UrlEncode(view.BoxText(EditBox::Keyword)));
     if (context.cancel.Cancelled()) return;
 
-    const int pages = std::min(ToInt(TextBetween(probe, kPagesStart, kPagesEnd)), kMaxPages);
-    const Text term = TextBetween(probe, kZeroStart, kZeroEnd);
+    const int pages = std::min(ToInt(TextBetween(probe, site_pattern::kSharePagesStart, site_pattern::kSharePagesEnd)), kMaxPages);
+    const Text term = TextBetween(probe, site_pattern::kShareZeroStart, site_pattern::kShareZeroEnd);
     if (!term.empty()) {
         ShowNotice(view, Text(site_text::kNotFoundHead) + term + Text(site_text::kNotFoundTail));
         return;
@@ -97,32 +70,32 @@ void ShareIndexSearch(const SiteContext& context, std::string_view siteAddress) 
         if (context.cancel.Cancelled()) return;
         const Text url = base + UrlEncode(view.BoxText(EditBox::Keyword)) + "/" + ToDecimalText(page);
         const Text text = ReadPage(context.net, url);
-        for (size_t i = 0; i < regex.size(); ++i) regex[i].Search(kPatterns[i].pattern, text);
+        for (size_t i = 0; i < regex.size(); ++i) regex[i].Search(site_pattern::kShareFields[i].pattern, text);
 
-        const int count = regex[0].MatchCount();
+        const int count = regex[site_pattern::kShareName].MatchCount();
         for (int n = 1; n <= count; ++n) {
             if (context.cancel.Cancelled()) return;
             lastRow = view.AppendRow();
-            const Text name = Field(regex[0], n, kPatterns[0]);
-            const Text date = Field(regex[1], n, kPatterns[1]);
-            const Text category = Field(regex[2], n, kPatterns[2]);
+            const Text name = Field(regex, n, site_pattern::kShareName);
+            const Text date = Field(regex, n, site_pattern::kShareDate);
+            const Text category = Field(regex, n, site_pattern::kShareCategory);
             for (const Text& piece : Split(category, "\r\n")) {
                 for (size_t code = 0; code < kCategoryWords.size(); ++code) {
                     if (piece == ToDecimalText(static_cast<long long>(code) + 1))
-                        view.SetCell(lastRow, 7, Text(kCategoryWords[code]));
+                        view.SetCell(lastRow, kFileTypeColumn, Text(kCategoryWords[code]));
                 }
             }
-            const Text size = Field(regex[3], n, kPatterns[3]);
-            const Text owner = Field(regex[4], n, kPatterns[4]);
-            const Text link = site + Field(regex[5], n, kPatterns[5]);
+            const Text size = Field(regex, n, site_pattern::kShareSize);
+            const Text owner = Field(regex, n, site_pattern::kShareOwner);
+            const Text link = site + Field(regex, n, site_pattern::kShareLink);
             view.SetLabel(StatusLabel::Data, site_text::DataObtained(lastRow));
-            view.SetCell(lastRow, 1, ToDecimalText(lastRow));
-            view.SetCell(lastRow, 2, name);
-            view.SetCell(lastRow, 3, date);
-            view.SetCell(lastRow, 4, size);
-            view.SetCell(lastRow, 5, Text(site_text::kDontKnow));
-            view.SetCell(lastRow, 6, link);
-            view.SetCell(lastRow, 8, owner);
+            view.SetCell(lastRow, kNumberColumn, ToDecimalText(lastRow));
+            view.SetCell(lastRow, kNameColumn, name);
+            view.SetCell(lastRow, kDateColumn, date);
+            view.SetCell(lastRow, kSizeColumn, size);
+            view.SetCell(lastRow, kFileCountColumn, Text(site_text::kDontKnow));
+            view.SetCell(lastRow, kLinkColumn, link);
+            view.SetCell(lastRow, kDiskTypeColumn, owner);
         }
     }
 
@@ -135,7 +108,7 @@ Text ResolveShareIndexLink(SiteNet& net, std::string_view detailAddress) {
     // An empty address (no row selected) fetches nothing.
     if (detailAddress.empty()) return {};
     const Text page = BytesToText(net.FetchPage(Text(detailAddress)).body);
-    return TextBetween(page, kDownloadStart, kDownloadEnd);
+    return TextBetween(page, site_pattern::kShareDownloadStart, site_pattern::kShareDownloadEnd);
 }
 
 }  // namespace sorvix

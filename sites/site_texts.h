@@ -1,5 +1,6 @@
-// Texts, markers and patterns the site routines share, in GBK. Kept in one
-// place so that the routines and their tests name the same bytes.
+// Texts the site routines show, in GBK (their patterns and markers are in
+// site_patterns.h). Kept in one place so that the routines and their tests
+// name the same bytes.
 #pragma once
 
 #include <string_view>

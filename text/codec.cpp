@@ -264,6 +264,16 @@ Text GbkToUtf8(std::string_view gbk) {
 
 Text Utf8ToGbk(std::string_view utf8) { return Utf8ToGbkImpl(utf8, false); }
 
+std::u16string GbkToUtf16(std::string_view gbk) {
+    std::u16string wide = DecodeGbk(gbk);
+    wide.resize(std::min(wide.find(u'\0'), wide.size()));
+    return wide;
+}
+
+Text Utf16ToGbk(std::u16string_view wide) {
+    return EndAtZero(ConvertWideInChunks(wide, [](std::u16string_view w) { return codec::EncodeGbk(w, false); }));
+}
+
 Text UrlEncode(std::string_view text) {
     Text utf8 = GbkToUtf8(text);
     Text out;

@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -37,5 +38,10 @@ std::string EncodeUtf8(std::u16string_view wide);
 // character wherever GBK has that character (é, ǖ, が ...), repeatedly, so a
 // base with two marks can become one character.
 std::u16string ComposeForGbk(std::u16string_view wide);
+
+// Fills out[] (kGbkDoubleByteCount entries, text/gbk.h) with the Unicode
+// value of each double-byte code, 0 where the code page has none: the table
+// behind GbkDoubleByteToUnicode().
+void FillDoubleByteTable(uint16_t* out);
 
 }  // namespace sorvix::codec

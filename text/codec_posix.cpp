@@ -175,4 +175,29 @@ std::string EncodeUtf8(std::u16string_view wide) {
     return out;
 }
 
+// iconv's CP936 agrees with the Windows code page 936 on the characters
+// pages hold; the codes it rejects (the user-defined areas) stay 0.
+void FillDoubleByteTable(uint16_t* out) {
+    std::memset(out, 0, sizeof(uint16_t) * kGbkDoubleByteCount);
+    IconvHandle& cd = GbkDecoder();
+    for (int lead = 0x81; lead <= 0xFE; ++lead) {
+        for (int trail = 0x40; trail <= 0xFE; ++trail) {
+            if (!IsGbkTrailByte(static_cast<unsigned char>(trail))) continue;
+            const char in[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+            char result[8];
+            const char* inPtr = in;
+            char* outPtr = result;
+            size_t inLeft = 2, outLeft = sizeof result;
+            cd.Reset();
+            if (cd.Convert(&inPtr, &inLeft, &outPtr, &outLeft) != static_cast<size_t>(-1) && inLeft == 0 &&
+                sizeof result - outLeft == 2) {
+                out[GbkDoubleByteIndex(static_cast<unsigned char>(lead), static_cast<unsigned char>(trail))] =
+                    static_cast<uint16_t>(static_cast<unsigned char>(result[0]) |
+                                          static_cast<unsigned char>(result[1]) << 8);
+            }
+        }
+    }
+    cd.Reset();
+}
+
 }  // namespace sorvix::codec

@@ -6,7 +6,10 @@
 // gbk_parity_test.cpp, run under Wine with ANSI code pages 1252 and 936.
 #include <windows.h>
 
+#include <cstring>
+
 #include "text/codec.h"
+#include "text/gbk.h"
 
 namespace sorvix::codec {
 namespace {
@@ -51,5 +54,20 @@ std::string EncodeGbk(std::u16string_view wide, bool compositeCheck) {
 std::u16string DecodeUtf8Run(std::string_view utf8) { return ToWide(kUtf8CodePage, utf8); }
 
 std::string EncodeUtf8(std::u16string_view wide) { return FromWide(kUtf8CodePage, 0, wide); }
+
+void FillDoubleByteTable(uint16_t* out) {
+    std::memset(out, 0, sizeof(uint16_t) * kGbkDoubleByteCount);
+    for (int lead = 0x81; lead <= 0xFE; ++lead) {
+        for (int trail = 0x40; trail <= 0xFE; ++trail) {
+            if (!IsGbkTrailByte(static_cast<unsigned char>(trail))) continue;
+            const char in[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+            wchar_t w[4];
+            if (MultiByteToWideChar(kGbkCodePage, MB_ERR_INVALID_CHARS, in, 2, w, 4) == 1) {
+                out[GbkDoubleByteIndex(static_cast<unsigned char>(lead), static_cast<unsigned char>(trail))] =
+                    static_cast<uint16_t>(w[0]);
+            }
+        }
+    }
+}
 
 }  // namespace sorvix::codec

@@ -14,10 +14,10 @@
 #include <string_view>
 #include <vector>
 
-namespace sorvix {
+#include "text/gbk.h"
+#include "text/text_types.h"
 
-using Text = std::string;    // GBK bytes, never holds a zero byte
-using Bytes = std::string;   // explicit-length bytes, may hold zero bytes
+namespace sorvix {
 
 // "#引号": written in markers and patterns where a double quote is meant.
 inline constexpr std::string_view kQuoteMarker = "#\xD2\xFD\xBA\xC5";
@@ -39,6 +39,11 @@ Text UrlDecode(std::string_view text);                // with the composition st
 // only as final padding, nothing else outside the alphabet; else empty.
 Bytes Base64Decode(std::string_view text);
 Text BytesToText(std::string_view bytes);             // up to the first zero byte
+// GBK <-> UTF-16 for platform interfaces that take wide text (the window
+// library): the rules of GbkToUtf8 and Utf8ToGbk, a UTF-16 unit without a
+// GBK form (a lone surrogate among them) becoming one "?".
+std::u16string GbkToUtf16(std::string_view gbk);
+Text Utf16ToGbk(std::u16string_view wide);
 Text BytesToText(Bytes&& bytes);                      // the same, cut in place (no copy)
 
 // ---- Text operations --------------------------------------------------------
@@ -78,20 +83,7 @@ struct ReplacePair { std::string_view sought; std::string_view replacement; };
 Text ReplaceEach(std::string_view text, std::initializer_list<ReplacePair> pairs,
                  int start = 1, int count = -1, bool caseSensitive = false);   // up to five pairs
 
-// GBK character stepping: true when byte b opens a double-byte character.
-inline bool IsGbkLeadByte(unsigned char b) { return b >= 0x81 && b <= 0xFE; }
-// True when byte b can close a double-byte character (40-7E, 80-FE).
-inline bool IsGbkTrailByte(unsigned char b) { return b >= 0x40 && b <= 0xFE && b != 0x7F; }
-// Length in bytes (1 or 2) of the character that starts at index i (0-based).
-// A lead byte followed by a byte that cannot be a trail byte, or by nothing,
-// is a character of its own, so a malformed pair never swallows the ASCII
-// byte after it.
-inline size_t GbkCharLength(std::string_view text, size_t i) {
-    return (IsGbkLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size() &&
-            IsGbkTrailByte(static_cast<unsigned char>(text[i + 1])))
-               ? 2
-               : 1;
-}
+// GBK character stepping (IsGbkLeadByte, GbkCharLength, ...) is in text/gbk.h.
 // True when index i (0-based, i <= size) begins a character, counting
 // characters from the start of the text. Looks back only to the nearest byte
 // that can never be a trail byte (every ASCII byte below "@" is one), so in

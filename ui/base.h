@@ -2,8 +2,9 @@
 // UTF-16 conversion, colours and the drawing primitives every element kind
 // shares.
 //
-// Guarantees: all text conversion names code page 936 explicitly, so the
-// library shows Chinese correctly whatever the system's ANSI code page is; the
+// Guarantees: all text conversion goes through the text layer's codec, which
+// names code page 936 explicitly, so the library shows Chinese correctly
+// whatever the system's ANSI code page is; the
 // default font falls back to a generic sans-serif family when neither SimSun
 // nor the caption font exists, so text is always drawn. Images returned by
 // ImageFromBytes without keepSource own their pixels outright.
@@ -23,9 +24,11 @@
 #include <string>
 #include <string_view>
 
+#include "text/text_types.h"
+
 namespace sorvix::ui {
 
-using Text = std::string;    // GBK bytes
+using sorvix::Text;          // the text layer's GBK bytes, also as ui::Text
 using Colour = uint32_t;     // 0x00BBGGRR, red in the low byte
 using Argb = uint32_t;       // GDI+ 0xAARRGGBB
 

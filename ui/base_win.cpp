@@ -5,6 +5,8 @@
 #include "ui/menu.h"
 #include "ui/resources/art.h"
 
+#include "text/text.h"
+
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -140,24 +142,14 @@ void SetDefaultCursor(uintptr_t value, bool isHandle) {
     }
 }
 
+// The text layer's codec: one set of GBK rules for the whole program.
 std::wstring GbkToWide(std::string_view gbk) {
-    if (gbk.empty()) return {};
-    int n = MultiByteToWideChar(936, 0, gbk.data(), static_cast<int>(gbk.size()), nullptr, 0);
-    if (n <= 0) return {};
-    std::wstring out(static_cast<size_t>(n), L'\0');
-    MultiByteToWideChar(936, 0, gbk.data(), static_cast<int>(gbk.size()), out.data(), n);
-    return out;
+    const std::u16string wide = GbkToUtf16(gbk);
+    return std::wstring(wide.begin(), wide.end());
 }
 
 Text WideToGbk(std::wstring_view wide) {
-    if (wide.empty()) return {};
-    int n = WideCharToMultiByte(936, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
-                                nullptr, nullptr);
-    if (n <= 0) return {};
-    Text out(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(936, 0, wide.data(), static_cast<int>(wide.size()), out.data(), n, nullptr,
-                        nullptr);
-    return out;
+    return Utf16ToGbk(std::u16string_view(reinterpret_cast<const char16_t*>(wide.data()), wide.size()));
 }
 
 Gdiplus::Font* CreateFontByName(std::string_view familyName, float size, int style) {

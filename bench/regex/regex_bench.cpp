@@ -30,6 +30,7 @@
 #include <string>
 #include <vector>
 
+#include "sites/site_patterns.h"
 #include "text/regex/regex.h"
 
 namespace {
@@ -296,16 +297,11 @@ std::string Format(const Result& r) {
 int main(int argc, char** argv) {
     const bool quick = argc > 1 && std::strcmp(argv[1], "--quick") == 0;
     const std::vector<Site> sites = {
-        {"magnet",
-         "<h5 class=\"h\">(.*?)</h5>[\\s\\S]*?prop_val\">(.*?)</span>[\\s\\S]*?prop_val\">(.*?)</span>"
-         "[\\s\\S]*?prop_val\">(.*?)</span>[\\s\\S]*?href=\"(.*?)\">",
-         MagnetEntry, "<h5 class=\"h\">x</h5>\n"},
-        {"disk",
-         "<a class=\"cse-search-result_content_item_top_a\" href=\"(.*?)\" target=\"_blank\" "
-         "rel=\"external nofollow\" onclick=\"(.*?)\" >\n" + std::string(11, '\t') + "(.*?)" +
-             std::string(10, '\t') + "</a>\n",
-         DiskEntry, "<a class=\"cse-search-result_content_item_top_a\" href=\"x"},
-        {"share-index", "<a class=\"blue\" target=\"_blank\" title=\".*? href=\"", ShareEntry,
+        {"magnet", std::string(sorvix::site_pattern::kMagnetEntry), MagnetEntry, "<h5 class=\"h\">x</h5>\n"},
+        {"disk", std::string(sorvix::site_pattern::kDiskHit), DiskEntry,
+         "<a class=\"cse-search-result_content_item_top_a\" href=\"x"},
+        {"share-index", std::string(sorvix::site_pattern::kShareFields[sorvix::site_pattern::kShareName].pattern),
+         ShareEntry,
          "<a class=\"blue\" target=\"_blank\" title=\"x"},
     };
     struct Engine {

@@ -88,8 +88,8 @@ def check(root):
 def self_test():
     planted = {
         "text/text.h": '#include <string>\n',
-        "text/regex/regex.cpp": '#include "text/text.h"\n#include "gbk_map.h"\n',
-        "text/regex/gbk_map.h": '\n',
+        "text/regex/regex.cpp": '#include "text/text.h"\n#include "local.h"\n',
+        "text/regex/local.h": '\n',
         "net/http.h": '#include "text/text.h"\n#include <curl/curl.h>\n',
         "sites/site.h": '#include "net/http.h"\n  #  include "app/core/view.h"\n',
         "sites/site.cpp": '#include "ui/base.h"\n#include "tests/common/test_paths.h"\n',

@@ -18,7 +18,7 @@ case $target in
     seeds=$root/tests/fuzz/seeds/net ;;
   sites_fuzz)
     srcs="$(portable "$root"/text/*.cpp "$root"/text/regex/*.cpp) $root/text/codec_posix.cpp
-          $(ls "$root"/sites/*.cpp | grep -v site_net.cpp) $root/net/net_config.cpp $root/text/regex/gbk_map_posix.cpp"
+          $(ls "$root"/sites/*.cpp | grep -v site_net.cpp) $root/net/net_config.cpp"
     seeds=$root/tests/fuzz/seeds/sites ;;
   text_fuzz)  # the codec both ways and the text routines (tests/text/text_fuzz.cpp)
     src=$root/tests/text/text_fuzz.cpp

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "sites/site_patterns.h"
 #include "text/regex/regex.h"
 
 namespace sorvix::regex {
@@ -139,9 +140,7 @@ TEST(RegexEngine, HugeCountedRepetitionIsRejectedNotExpanded) {
 // They must finish and give the right answer; a quadratic engine would run
 // into the test's time limit.
 TEST(RegexEngine, AdversarialInputsFinish) {
-    const std::string magnet =
-        "<h5 class=\"h\">(.*?)</h5>[\\s\\S]*?prop_val\">(.*?)</span>[\\s\\S]*?prop_val\">(.*?)</span>"
-        "[\\s\\S]*?prop_val\">(.*?)</span>[\\s\\S]*?href=\"(.*?)\">";
+    const std::string magnet(site_pattern::kMagnetEntry);
     std::string openings;
     while (openings.size() < (size_t{1} << 20)) openings += "<h5 class=\"h\">x</h5>";
     for (Strategy s : kAllPaths) {

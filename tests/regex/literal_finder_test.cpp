@@ -6,7 +6,7 @@
 #include <random>
 #include <string>
 
-#include "text/regex/gbk_map.h"
+#include "text/gbk.h"
 #include "text/regex/literal_finder.h"
 
 namespace sorvix::regex {
@@ -67,7 +67,7 @@ size_t Naive(const std::string& lit, bool ic, const std::string& s, size_t from,
         }
         return true;
     };
-    for (size_t p = boundary; p < s.size(); p += CharLength(b, p, s.size())) {
+    for (size_t p = boundary; p < s.size(); p += GbkCharLength(b, p, s.size())) {
         if (p >= from && same(p)) return p;
     }
     return kNpos;
@@ -78,7 +78,7 @@ size_t Naive(const std::string& lit, bool ic, const std::string& s, size_t from,
 size_t NaiveOrStop(const std::string& lit, bool ic, const std::string& s, size_t from, size_t end,
                    size_t boundary, int stop0, int stop1) {
     const auto* b = reinterpret_cast<const unsigned char*>(s.data());
-    for (size_t p = boundary; p < end; p += CharLength(b, p, s.size())) {
+    for (size_t p = boundary; p < end; p += GbkCharLength(b, p, s.size())) {
         if (p < from) continue;
         if (Naive(lit, ic, s, p, p) == p) return p;
         if (b[p] == stop0 || b[p] == stop1) return p;
@@ -101,7 +101,7 @@ TEST(LiteralFinder, AgreesWithACharacterWalkOnGeneratedText) {
         LiteralFinder f(lit, ic);
         const auto* b = reinterpret_cast<const unsigned char*>(s.data());
         // Every boundary as a start; and a start after a known boundary.
-        for (size_t p = 0; p <= s.size(); p = p < s.size() ? p + CharLength(b, p, s.size()) : p + 1) {
+        for (size_t p = 0; p <= s.size(); p = p < s.size() ? p + GbkCharLength(b, p, s.size()) : p + 1) {
             const size_t want = Naive(lit, ic, s, p, p);
             ASSERT_EQ(f.Find(b, s.size(), p), want) << "round " << round << " from " << p;
             if (want != kNpos) ++hits;

@@ -4,7 +4,7 @@
 
 #include <functional>
 
-#include "text/regex/gbk_map.h"
+#include "text/gbk.h"
 #include "text/regex/syntax.h"
 
 namespace sorvix::test {
@@ -133,15 +133,15 @@ bool ReferenceFindAll(std::string_view pattern, std::string_view subject, bool i
     // Decode the subject; offsets[i] is the byte offset of character i.
     std::vector<int> offsets;
     const auto* s = reinterpret_cast<const unsigned char*>(subject.data());
-    const uint16_t* table = regex::DoubleByteToUnicode();
+    const uint16_t* table = GbkDoubleByteToUnicode();
     for (size_t i = 0; i < subject.size();) {
-        size_t len = regex::CharLength(s, i, subject.size());
+        size_t len = GbkCharLength(s, i, subject.size());
         offsets.push_back(static_cast<int>(i));
         if (len == 2) {
-            uint16_t u = table[regex::DoubleByteIndex(s[i], s[i + 1])];
+            uint16_t u = table[GbkDoubleByteIndex(s[i], s[i + 1])];
             ref.chars.push_back(u ? u : 0xFFFD);
         } else {
-            ref.chars.push_back(regex::SingleByteToUnicode(s[i]));
+            ref.chars.push_back(GbkSingleByteToUnicode(s[i]));
         }
         i += len;
     }

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "sites/site_patterns.h"
 #include "test_paths.h"
 #include "text/regex/regex_object.h"
 
@@ -21,9 +22,7 @@ std::string ReadFixture(const std::string& name) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-const char* const kMagnetPattern =
-    "<h5 class=\"h\">(.*?)</h5>[\\s\\S]*?prop_val\">(.*?)</span>[\\s\\S]*?prop_val\">(.*?)</span>"
-    "[\\s\\S]*?prop_val\">(.*?)</span>[\\s\\S]*?href=\"(.*?)\">";
+constexpr std::string_view kMagnetPattern = site_pattern::kMagnetEntry;
 
 TEST(RegexObject, NoMatchGivesCountZeroAndEmptyTexts) {
     RegexObject re;
@@ -178,42 +177,40 @@ TEST(RegexObject, MagnetSitePage) {
 
 TEST(RegexObject, ShareIndexPagePatterns) {
     const std::string page = ReadFixture("share_index_page.gbk.html");
+    using namespace site_pattern;
     struct Row {
-        const char* pattern;
+        ShareField field;
         const char* first;
         const char* third;
     };
     const Row rows[] = {
-        {"<a class=\"blue\" target=\"_blank\" title=\".*? href=\"",
+        {kShareName,
          "<a class=\"blue\" target=\"_blank\" title=\"\xB5\xE7\xD3\xB0 \xBA\xCF\xBC\xAF.mp4\" href=\"",
          "<a class=\"blue\" target=\"_blank\" title=\"\xC8\xED\xBC\xFE.zip\" href=\""},
-        {"<td> 20.*? </td>", "<td> 2019-01-02 </td>", "<td> 2021-06-15 </td>"},
-        {"href=\"/c/.*?\">", "href=\"/c/1\">", "href=\"/c/5\">"},
-        {"<td class=\"t2\">.*?</td>", "<td class=\"t2\">1.2 GB</td>", "<td class=\"t2\">5 MB</td>"},
-        {"<a target=\"_blank\" title=\".*?\"",
+        {kShareDate, "<td> 2019-01-02 </td>", "<td> 2021-06-15 </td>"},
+        {kShareCategory, "href=\"/c/1\">", "href=\"/c/5\">"},
+        {kShareSize, "<td class=\"t2\">1.2 GB</td>", "<td class=\"t2\">5 MB</td>"},
+        {kShareOwner,
          "<a target=\"_blank\" title=\"\xD5\xC5\xC8\xFD\xD7\xCA\xD4\xB4\xA3\xAC\xB5\xE3\xBB\xF7\xB2\xE9"
          "\xBF\xB4\xB8\xC3\xD3\xC3\xBB\xA7\xB7\xD6\xCF\xED\xB5\xC4\xCB\xF9\xD3\xD0\xCE\xC4\xBC\xFE\"",
          "<a target=\"_blank\" title=\"wang\xD7\xCA\xD4\xB4\xA3\xAC\xB5\xE3\xBB\xF7\xB2\xE9"
          "\xBF\xB4\xB8\xC3\xD3\xC3\xBB\xA7\xB7\xD6\xCF\xED\xB5\xC4\xCB\xF9\xD3\xD0\xCE\xC4\xBC\xFE\""},
-        {"href=\"/r.*?\">", "href=\"/r/abc123\">", "href=\"/r/ghi789\">"},
+        {kShareLink, "href=\"/r/abc123\">", "href=\"/r/ghi789\">"},
     };
     for (const Row& r : rows) {
+        const std::string_view pattern = kShareFields[r.field].pattern;
         RegexObject re;
-        re.Search(r.pattern, page);
-        ASSERT_EQ(re.MatchCount(), 3) << r.pattern;
-        EXPECT_EQ(re.MatchText(1), r.first) << r.pattern;
-        EXPECT_EQ(re.MatchText(3), r.third) << r.pattern;
+        re.Search(pattern, page);
+        ASSERT_EQ(re.MatchCount(), 3) << pattern;
+        EXPECT_EQ(re.MatchText(1), r.first) << pattern;
+        EXPECT_EQ(re.MatchText(3), r.third) << pattern;
     }
 }
 
 TEST(RegexObject, DiskSearchHitPattern) {
     const std::string page = ReadFixture("disk_page.gbk.html");
-    const std::string pattern =
-        "<a class=\"cse-search-result_content_item_top_a\" href=\"(.*?)\" target=\"_blank\" "
-        "rel=\"external nofollow\" onclick=\"(.*?)\" >\n" + std::string(11, '\t') + "(.*?)" +
-        std::string(10, '\t') + "</a>\n";
     RegexObject re;
-    re.Search(pattern, page);
+    re.Search(site_pattern::kDiskHit, page);
     // The third anchor has nine closing tabs instead of ten: not a hit.
     ASSERT_EQ(re.MatchCount(), 3);
     EXPECT_EQ(re.GroupText(1, 1), "https://pan.example/s/1a");

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "test_paths.h"
+#include "sites/site_patterns.h"
 #include "text/regex/regex_object.h"
 
 namespace sorvix {
@@ -183,19 +184,10 @@ protected:
 };
 
 TEST_F(VbscriptRegExp, SitePatternsOnFixturePages) {
-    Compare("<h5 class=\"h\">(.*?)</h5>[\\s\\S]*?prop_val\">(.*?)</span>[\\s\\S]*?prop_val\">(.*?)</span>"
-            "[\\s\\S]*?prop_val\">(.*?)</span>[\\s\\S]*?href=\"(.*?)\">",
-            ReadFixture("magnet_page.gbk.html"));
+    Compare(std::string(site_pattern::kMagnetEntry), ReadFixture("magnet_page.gbk.html"));
     const std::string share = ReadFixture("share_index_page.gbk.html");
-    for (const char* p : {"<a class=\"blue\" target=\"_blank\" title=\".*? href=\"", "<td> 20.*? </td>",
-                          "href=\"/c/.*?\">", "<td class=\"t2\">.*?</td>", "<a target=\"_blank\" title=\".*?\"",
-                          "href=\"/r.*?\">"}) {
-        Compare(p, share);
-    }
-    Compare("<a class=\"cse-search-result_content_item_top_a\" href=\"(.*?)\" target=\"_blank\" "
-            "rel=\"external nofollow\" onclick=\"(.*?)\" >\n" + std::string(11, '\t') + "(.*?)" +
-                std::string(10, '\t') + "</a>\n",
-            ReadFixture("disk_page.gbk.html"));
+    for (const site_pattern::FieldPattern& field : site_pattern::kShareFields) Compare(std::string(field.pattern), share);
+    Compare(std::string(site_pattern::kDiskHit), ReadFixture("disk_page.gbk.html"));
 }
 
 TEST_F(VbscriptRegExp, EdgeCases) {

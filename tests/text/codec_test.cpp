@@ -12,6 +12,7 @@
 #endif
 
 #include "text/compose_table.h"
+#include "text/gbk.h"
 #include "text/text.h"
 #include "text_test_support.h"
 
@@ -195,6 +196,74 @@ TEST(Codec, Base64Decode) {
         {"url-safe alphabet", "-_8=", ""},
     };
     ExpectConversions(cases, [](const std::string& s) { return Base64Decode(s); });
+}
+
+// UTF-16 of well-formed UTF-8 (the cases' expected forms).
+std::u16string Utf16Of(std::string_view utf8) {
+    std::u16string out;
+    for (size_t i = 0; i < utf8.size();) {
+        const auto b = [&](size_t k) { return static_cast<uint32_t>(static_cast<unsigned char>(utf8[i + k])); };
+        uint32_t cp;
+        size_t len;
+        if (b(0) < 0x80) { cp = b(0); len = 1; }
+        else if (b(0) < 0xE0) { cp = (b(0) & 0x1F) << 6 | (b(1) & 0x3F); len = 2; }
+        else if (b(0) < 0xF0) { cp = (b(0) & 0x0F) << 12 | (b(1) & 0x3F) << 6 | (b(2) & 0x3F); len = 3; }
+        else { cp = (b(0) & 0x07) << 18 | (b(1) & 0x3F) << 12 | (b(2) & 0x3F) << 6 | (b(3) & 0x3F); len = 4; }
+        if (cp >= 0x10000) {
+            out += static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
+            out += static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
+        } else {
+            out += static_cast<char16_t>(cp);
+        }
+        i += len;
+    }
+    return out;
+}
+
+// The wide forms the window library draws and reads follow the same rules as
+// the UTF-8 ones: same characters, malformed GBK replaced the same way.
+TEST(Codec, Utf16FormsFollowTheUtf8Rules) {
+    for (const Pair& c : kBothWays) {
+        EXPECT_EQ(GbkToUtf16(c.gbk), Utf16Of(c.utf8)) << c.name;
+        EXPECT_EQ(Hex(Utf16ToGbk(Utf16Of(c.utf8))), Hex(c.gbk)) << c.name;
+    }
+    for (const OneWay& c : kBadGbk) EXPECT_EQ(GbkToUtf16(c.input), Utf16Of(c.expected)) << c.name;
+    EXPECT_EQ(GbkToUtf16("a\0b"s), u"a");
+
+    struct WideCase { const char* name; std::u16string wide; std::string gbk; };
+    const WideCase kToGbk[] = {
+        {"lone high surrogate", u"\xD800", "?"},
+        {"lone low surrogate before ASCII", u"\xDC00" u"a", "?a"},
+        {"pair outside the BMP", u"\xD83D\xDE00", "??"},
+        {"replacement char", u"\xFFFD", "?"},
+        {"zero ends the text", u"a\0b"s, "a"},
+        {"euro", u"\x20AC", "\x80"},
+    };
+    for (const WideCase& c : kToGbk) EXPECT_EQ(Hex(Utf16ToGbk(c.wide)), Hex(c.gbk)) << c.name;
+}
+
+// The table the regex engine matches on gives every code the character the
+// codec makes of it, so a pattern and the converted page agree.
+TEST(Codec, DoubleByteTableAgreesWithTheCodec) {
+    const uint16_t* table = GbkDoubleByteToUnicode();
+    ASSERT_EQ(table, GbkDoubleByteToUnicode());  // built once
+    int mapped = 0, disagreeing = 0;
+    for (int lead = 0x81; lead <= 0xFE; ++lead) {
+        for (int trail = 0x40; trail <= 0xFE; ++trail) {
+            const int index = GbkDoubleByteIndex(static_cast<unsigned char>(lead), static_cast<unsigned char>(trail));
+            if (!IsGbkTrailByte(static_cast<unsigned char>(trail))) {
+                EXPECT_EQ(table[index], 0) << std::hex << lead << " " << trail;
+                continue;
+            }
+            if (table[index] == 0) continue;  // the code page has no character there
+            ++mapped;
+            const std::string code = {static_cast<char>(lead), static_cast<char>(trail)};
+            if (GbkToUtf16(code) != std::u16string(1, static_cast<char16_t>(table[index])) && ++disagreeing < 5)
+                ADD_FAILURE() << "code " << Hex(code) << " table " << std::hex << table[index];
+        }
+    }
+    EXPECT_EQ(disagreeing, 0);
+    EXPECT_GT(mapped, 21000);  // GBK has 21886 characters
 }
 
 // Texts over a megabyte convert a slice at a time; the slices must join to

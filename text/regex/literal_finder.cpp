@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "text/regex/gbk_map.h"
+#include "text/gbk.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -171,7 +171,7 @@ bool LiteralFinder::AtBoundary(const unsigned char* s, size_t n, size_t c, size_
     size_t r = c;
     while (r > known && s[r - 1] >= 0x40) --r;
     while (r < c) {
-        size_t len = CharLength(s, r, n);
+        size_t len = GbkCharLength(s, r, n);
         if (r + len > c) break;
         r += len;
     }

@@ -19,9 +19,9 @@ struct DoubleByteIndexOfValues {
 const DoubleByteIndexOfValues& ValuesOfDoubleBytes() {
     static const DoubleByteIndexOfValues values = [] {
         DoubleByteIndexOfValues v;
-        const uint16_t* t = DoubleByteToUnicode();
-        for (int i = 0; i < kDoubleByteCount; ++i) {
-            if (!IsTrail(static_cast<unsigned char>(0x40 + i % kTrailCount))) continue;
+        const uint16_t* t = GbkDoubleByteToUnicode();
+        for (int i = 0; i < kGbkDoubleByteCount; ++i) {
+            if (!IsGbkTrailByte(static_cast<unsigned char>(0x40 + i % kGbkTrailCount))) continue;
             if (t[i]) v.sorted.push_back(t[i]);
             else ++v.unmapped;
         }
@@ -36,8 +36,8 @@ const DoubleByteIndexOfValues& ValuesOfDoubleBytes() {
 const std::vector<int32_t>& CodesByValue() {
     static const std::vector<int32_t> codes = [] {
         std::vector<int32_t> v(0x10000, -1);
-        const uint16_t* t = DoubleByteToUnicode();
-        for (int i = 0; i < kDoubleByteCount; ++i) {
+        const uint16_t* t = GbkDoubleByteToUnicode();
+        for (int i = 0; i < kGbkDoubleByteCount; ++i) {
             if (t[i] && v[t[i]] < 0) v[t[i]] = i;
         }
         return v;
@@ -310,7 +310,7 @@ bool BuildClasses(const std::vector<CharSet>& sets, Program& prog) {
     std::vector<uint64_t> sig(words);
     for (int b = 0; b < 256; ++b) {
         std::fill(sig.begin(), sig.end(), 0);
-        uint32_t u = SingleByteToUnicode(static_cast<unsigned char>(b));
+        uint32_t u = GbkSingleByteToUnicode(static_cast<unsigned char>(b));
         for (size_t i = 0; i < k; ++i) {
             if (sets[i].Contains(u)) sig[i / 64] |= uint64_t{1} << (i % 64);
         }
@@ -324,7 +324,7 @@ bool BuildClasses(const std::vector<CharSet>& sets, Program& prog) {
         size_t count = CountDoubleBytesIn(sets[i]);
         if (count != total && count != 0) mixed.push_back(i);
     }
-    const uint16_t* table = DoubleByteToUnicode();
+    const uint16_t* table = GbkDoubleByteToUnicode();
     auto valueOf = [&](int code) -> uint32_t { return table[code] ? table[code] : 0xFFFD; };
     const int firstDouble = static_cast<int>(representative.size());
     if (mixed.empty()) {
@@ -334,9 +334,9 @@ bool BuildClasses(const std::vector<CharSet>& sets, Program& prog) {
         prog.doubleByteUniformClass = static_cast<uint16_t>(firstDouble);
         representative.push_back(table[code]);
     } else {
-        std::vector<int> cls(kDoubleByteCount, 0);  // local class ids, refined per set
+        std::vector<int> cls(kGbkDoubleByteCount, 0);  // local class ids, refined per set
         int classes = 1;
-        std::vector<uint8_t> in(kDoubleByteCount);
+        std::vector<uint8_t> in(kGbkDoubleByteCount);
         const std::vector<int32_t>& byValue = CodesByValue();
         std::vector<int> split;
         for (size_t i : mixed) {
@@ -347,13 +347,13 @@ bool BuildClasses(const std::vector<CharSet>& sets, Program& prog) {
                 }
             }
             if (sets[i].Contains(0xFFFD)) {
-                for (int code = 0; code < kDoubleByteCount; ++code) {
+                for (int code = 0; code < kGbkDoubleByteCount; ++code) {
                     if (!table[code]) in[code] = 1;
                 }
             }
             // Codes of one class that are in the set move to a new class.
             split.assign(classes, -1);
-            for (int code = 0; code < kDoubleByteCount; ++code) {
+            for (int code = 0; code < kGbkDoubleByteCount; ++code) {
                 if (!in[code]) continue;
                 int& target = split[cls[code]];
                 if (target < 0) target = classes++;
@@ -363,9 +363,9 @@ bool BuildClasses(const std::vector<CharSet>& sets, Program& prog) {
         }
         // Classes that lost every code to their splits stay unused; compact.
         std::vector<int> final(classes, -1);
-        prog.doubleByteClass.assign(kDoubleByteCount, 0);
-        for (int code = 0; code < kDoubleByteCount; ++code) {
-            if (!IsTrail(static_cast<unsigned char>(0x40 + code % kTrailCount))) continue;
+        prog.doubleByteClass.assign(kGbkDoubleByteCount, 0);
+        for (int code = 0; code < kGbkDoubleByteCount; ++code) {
+            if (!IsGbkTrailByte(static_cast<unsigned char>(0x40 + code % kGbkTrailCount))) continue;
             int& f = final[cls[code]];
             if (f < 0) {
                 f = static_cast<int>(representative.size());

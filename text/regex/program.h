@@ -1,7 +1,7 @@
 // A compiled regular expression: an immutable Thompson program over
 // character classes, plus the facts the matchers use for fast paths.
 //
-// Characters are GBK characters (gbk_map.h). Every set of the pattern is
+// Characters are GBK characters (text/gbk.h). Every set of the pattern is
 // turned into membership over a small number of character classes: one table
 // for one-byte characters and, only when some set tells double-byte
 // characters apart, one for double-byte codes. Compile() rejects patterns
@@ -15,7 +15,7 @@
 #include <string_view>
 #include <vector>
 
-#include "text/regex/gbk_map.h"
+#include "text/gbk.h"
 #include "text/regex/syntax.h"
 
 namespace sorvix::regex {
@@ -62,10 +62,10 @@ struct Program {
     // Class of the character at s[i] (i < n); len receives its byte length.
     int ClassAt(const unsigned char* s, size_t i, size_t n, size_t& len) const {
         unsigned char b = s[i];
-        if (IsLead(b) && i + 1 < n && IsTrail(s[i + 1])) {
+        if (IsGbkLeadByte(b) && i + 1 < n && IsGbkTrailByte(s[i + 1])) {
             len = 2;
             return doubleByteClass.empty() ? doubleByteUniformClass
-                                           : doubleByteClass[DoubleByteIndex(b, s[i + 1])];
+                                           : doubleByteClass[GbkDoubleByteIndex(b, s[i + 1])];
         }
         len = 1;
         return byteClass[b];

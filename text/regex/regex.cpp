@@ -222,8 +222,8 @@ void Regex::PrepareBacktracker() {
         if (prog.doubleByteClass.empty()) {
             if (!prog.Member(loop.arg, prog.doubleByteUniformClass)) asciiOnly = false;
         } else {
-            for (int code = 0; code < kDoubleByteCount && asciiOnly; ++code) {
-                if (IsTrail(static_cast<unsigned char>(0x40 + code % kTrailCount)) &&
+            for (int code = 0; code < kGbkDoubleByteCount && asciiOnly; ++code) {
+                if (IsGbkTrailByte(static_cast<unsigned char>(0x40 + code % kGbkTrailCount)) &&
                     !prog.Member(loop.arg, prog.doubleByteClass[code])) {
                     asciiOnly = false;
                 }
@@ -841,7 +841,7 @@ Regex::Outcome Regex::FindBacktrack(std::string_view subject, size_t from, size_
         result = explore(start);
         if (result != Outcome::kNone) break;
         if (start >= n) break;
-        start += CharLength(s, start, n);
+        start += GbkCharLength(s, start, n);
         if (!prefixFinder_.Empty()) start = NextCandidate(s, n, start);
     }
     if (counted) specBudget_ -= steps;
@@ -909,7 +909,7 @@ int Regex::FindAll(std::string_view subject, bool global, std::vector<int>& slot
             // An empty match: the next search starts one character on.
             if (e >= n) break;
             hint = e;
-            pos = e + CharLength(s, e, n);
+            pos = e + GbkCharLength(s, e, n);
         } else {
             pos = e;
         }

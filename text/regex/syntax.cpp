@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "text/regex/gbk_map.h"
+#include "text/gbk.h"
 
 namespace sorvix::regex {
 
@@ -167,15 +167,15 @@ CharSet DotSet() {
 std::u32string DecodePattern(std::string_view gbk) {
     const auto* s = reinterpret_cast<const unsigned char*>(gbk.data());
     const size_t n = gbk.size();
-    const uint16_t* table = DoubleByteToUnicode();
+    const uint16_t* table = GbkDoubleByteToUnicode();
     std::u32string out;
     for (size_t i = 0; i < n;) {
-        size_t len = CharLength(s, i, n);
+        size_t len = GbkCharLength(s, i, n);
         if (len == 2) {
-            uint16_t u = table[DoubleByteIndex(s[i], s[i + 1])];
+            uint16_t u = table[GbkDoubleByteIndex(s[i], s[i + 1])];
             out.push_back(u ? u : 0xFFFD);
         } else {
-            out.push_back(SingleByteToUnicode(s[i]));
+            out.push_back(GbkSingleByteToUnicode(s[i]));
         }
         i += len;
     }

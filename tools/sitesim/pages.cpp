@@ -2,7 +2,10 @@
 #include "tools/sitesim/pages.h"
 
 #include <algorithm>
+#include <string>
 #include <vector>
+
+#include "sites/site_patterns.h"
 
 namespace sorvix::sitesim {
 
@@ -138,7 +141,8 @@ std::string MagnetSearchPage(const std::string& keyword, int page) {
            " \xE6\x9D\xA1\xE7\xBB\x93\xE6\x9E\x9C</div>\n<div class=\"search-list\">\n";  // 找到约 N 条结果
     for (const Resource* r : Slice(hits, static_cast<long>(shown - 1) * kMagnetPageSize, kMagnetPageSize)) {
         out += "<div class=\"search-item\">\n<div class=\"item-title\"><h5 class=\"h\">" +
-               Highlight(HtmlEscape(r->name), terms, "<span class='highlight'>", "</span>") + "</h5></div>\n";
+               Highlight(HtmlEscape(r->name), terms, std::string(sorvix::site_pattern::kMagnetHighlightOpen),
+                         std::string(sorvix::site_pattern::kMagnetHighlightClose)) + "</h5></div>\n";
         out += "<div class=\"item-list\"><p>" + HtmlEscape(r->name) + " <span class=\"size\">" + r->size +
                "</span></p></div>\n";
         out += "<div class=\"item-bar\"><span>\xE6\x94\xB6\xE5\xBD\x95\xE6\x97\xB6\xE9\x97\xB4\xEF\xBC\x9A</span>"  // 收录时间：
@@ -222,8 +226,8 @@ std::string ShareIndexDetailPage(const Resource& r, const std::string& siteBase)
         // 该分享已失效
         out += "<div class=\"notice\">\xE8\xAF\xA5\xE5\x88\x86\xE4\xBA\xAB\xE5\xB7\xB2\xE5\xA4\xB1\xE6\x95\x88</div>\n";
     } else {
-        out += "<a class=\"dbutton\" href=\"" + RealAddress(r, siteBase) +
-               "\" target=\"_blank\">\xE8\xBF\x9B\xE5\x85\xA5\xE7\xBD\x91\xE7\x9B\x98\xE4\xB8\x8B\xE8\xBD\xBD</a>\n";  // 进入网盘下载
+        out += std::string(sorvix::site_pattern::kShareDownloadStart) + RealAddress(r, siteBase) +
+               std::string(sorvix::site_pattern::kShareDownloadEnd) + ">\xE8\xBF\x9B\xE5\x85\xA5\xE7\xBD\x91\xE7\x9B\x98\xE4\xB8\x8B\xE8\xBD\xBD</a>\n";  // 进入网盘下载
     }
     out += "</div>\n";
     return out + kTail;
@@ -254,7 +258,7 @@ std::string CustomSearchPage(const std::string& keyword, const std::string& wp, 
         // Long titles end in a bold ellipsis, as the search page cuts them.
         if (r->name.size() > 40) title += " <b>...</b>";
         out += "<div class=\"cse-search-result_content_item\">\n<div class=\"cse-search-result_content_item_top\">\n";
-        out += "<a class=\"cse-search-result_content_item_top_a\" href=\"" + link +
+        out += std::string(sorvix::site_pattern::kDiskLinkStart) + link +
                "\" target=\"_blank\" rel=\"external nofollow\" onclick=\"return cseTrack(this, 'w" + wp + "_" + id +
                "');\" >\n\t\t\t\t\t\t\t\t\t\t\t" + title + "\t\t\t\t\t\t\t\t\t\t</a>\n";
         out += "</div>\n<div class=\"cse-search-result_content_item_mid\">" + r->size + " " + r->date +

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "text/regex/gbk_map.h"
+#include "text/gbk.h"
 #include "text/regex/regex.h"
 #include "text/regex/regex_object.h"
 
@@ -41,7 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             // boundary, and matches do not go backwards.
             std::vector<uint8_t> boundary(subject.size() + 1, 0);
             const auto* s8 = reinterpret_cast<const unsigned char*>(subject.data());
-            for (size_t i = 0; i < subject.size(); i += sorvix::regex::CharLength(s8, i, subject.size())) {
+            for (size_t i = 0; i < subject.size(); i += sorvix::GbkCharLength(s8, i, subject.size())) {
                 boundary[i] = 1;
             }
             boundary[subject.size()] = 1;

@@ -10,7 +10,7 @@ seconds=${1:-20}
 shift || true
 out=$root/build/regex-fuzz
 mkdir -p "$out/corpus"
-srcs=$(ls "$root"/text/regex/*.cpp | grep -v '_win\.cpp$')
+srcs=$(ls "$root"/text/*.cpp "$root"/text/regex/*.cpp | grep -v '_win\.cpp$')
 clang++ -std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
   -I"$root" "$root/tests/regex/fuzz/regex_fuzz.cpp" $srcs -o "$out/regex_fuzz"
 # Seeds: a flag byte, the pattern length, the pattern and the subject of a
