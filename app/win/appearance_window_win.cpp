@@ -135,8 +135,19 @@ void AppearanceWindow::Build() {
         p.labels[i].Create(p.window, {220, labelTops[i], 40, 24}, Text(labelTexts[i]), o);
     }
     RegisterPictureBox();
-    p.pictureBox = CreateWindowExW(0, kPictureBoxClass, L"", WS_CHILD, 16, 48, 200, 200, p.window, nullptr,
-                                   GetModuleHandleW(nullptr), nullptr);
+    // The picture box is a small window owned by the appearance window and
+    // kept over its client point 16, 48: a child window would not show on
+    // a host that presents itself as a layered window (the show animation).
+    p.pictureBox = CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, kPictureBoxClass, L"", WS_POPUP, 0, 0, 200,
+                                   200, p.window, nullptr, GetModuleHandleW(nullptr), nullptr);
+    p.host.SetMessageHook([this](HWND window, UINT message, WPARAM, LPARAM) -> LRESULT {
+        if ((message == WM_MOVE || message == WM_WINDOWPOSCHANGED) && parts_ && parts_->pictureBox) {
+            POINT at{16, 48};
+            ClientToScreen(window, &at);
+            SetWindowPos(parts_->pictureBox, nullptr, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        }
+        return ui::kNotHandled;
+    });
     p.host.Show(7, 200);
     p.host.SetCloseEffect(7);
     p.host.SetClickHandler([this](HWND, ElementHandle element, WPARAM, LPARAM, int) { Click(element); });
@@ -177,7 +188,9 @@ void AppearanceWindow::OnPreview() {
     p.image = image;
     p.previewBytes = std::move(bytes);
     SetWindowLongPtrW(p.pictureBox, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(p.image));
-    ShowWindow(p.pictureBox, SW_SHOW);
+    POINT at{16, 48};
+    ClientToScreen(p.window, &at);
+    SetWindowPos(p.pictureBox, HWND_TOP, at.x, at.y, 200, 200, SWP_NOACTIVATE | SWP_SHOWWINDOW);
     InvalidateRect(p.pictureBox, nullptr, TRUE);
     UpdateWindow(p.pictureBox);
 }

@@ -197,10 +197,14 @@ class Wine:
 
     def register_recorder(self, recorder):
         command = '"%s" "%%1"' % windows_path(recorder)
+        # Wine reads the classes from the machine's part of the registry, so
+        # the stand-in replaces the prefix's own handlers there.
         for scheme in ("http", "https", "magnet", "ed2k", "thunder"):
-            self.call("reg", "add", "HKCU\\Software\\Classes\\%s\\shell\\open\\command" % scheme,
-                      "/ve", "/d", command, "/f")
-            self.call("reg", "add", "HKCU\\Software\\Classes\\%s" % scheme, "/v", "URL Protocol", "/d", "", "/f")
+            for root in ("HKLM", "HKCU"):
+                self.call("reg", "add", "%s\\Software\\Classes\\%s\\shell\\open\\command" % (root, scheme),
+                          "/ve", "/d", command, "/f")
+                self.call("reg", "add", "%s\\Software\\Classes\\%s" % (root, scheme), "/v", "URL Protocol",
+                          "/d", "", "/f")
 
 
 class Sim:
@@ -319,15 +323,16 @@ KEYWORD_LABEL = (50, 51, 60, 24)
 # The caption button of kind 64 (appearance): right of the window's 869
 # pixels, 12 in, after close (39) and minimise (28); 28 wide, 7..26 high.
 APPEARANCE_BUTTON = (869 - 12 - 39 - 28 - 28, 7, 28, 19)
-# The table's rows: a 2-pixel frame, then the header, then rows of ROW_HEIGHT.
-TABLE_HEADER = 23
-ROW_HEIGHT = 20
+# The table's rows: a 2-pixel frame, then the header, then rows of ROW_HEIGHT
+# (the list view's line height of its 12-pixel default font plus padding).
+TABLE_HEADER = 25.5
+ROW_HEIGHT = 23.5
 
 
 def row_point(row):
     x = ORIGIN[0] + TABLE[0] + 200
-    y = ORIGIN[1] + TABLE[1] + 2 + TABLE_HEADER + (row - 1) * ROW_HEIGHT + ROW_HEIGHT // 2
-    return x, y
+    y = ORIGIN[1] + TABLE[1] + 2 + TABLE_HEADER + (row - 1) * ROW_HEIGHT + ROW_HEIGHT / 2
+    return x, int(round(y))
 
 
 def element_pixels(image, rect, test, origin=ORIGIN):
@@ -400,7 +405,7 @@ def group_search(args, wine, desk, results):
             x, y = row_point(3)
             desk.click(x, y, button=3, pause=0.8)
             desk.shot("row-menu")
-            desk.click(x + 30, y + 30)   # the second item, "复制链接"
+            desk.click(x + 30, y + 33)   # the second item, "复制链接"
             clip = wait_for(lambda: desk.clipboard() != "before" and desk.clipboard(), 10, "the clipboard")
             check(clip == expected[2], "clipboard %r, row 3 holds %r" % (clip, expected[2]))
         results.run("magnet search walks all pages; copy link", magnet_walk_and_copy)
@@ -451,7 +456,7 @@ def group_search(args, wine, desk, results):
             dismiss_box(desk, "提示")
             x, y = row_point(1)
             desk.click(x, y, button=3, pause=0.8)
-            desk.click(x + 30, y + 10)   # the first item, "打开链接"
+            desk.click(x + 30, y + 13)   # the first item, "打开链接"
             opened = wait_for(lambda: program.opened(), 15, "the stand-in handler")
             detail = [t for t in sim.requests("shareindex") if t.startswith("/r/")]
             check(len(detail) == 1, "detail pages asked %s" % detail)
@@ -467,7 +472,7 @@ def group_search(args, wine, desk, results):
             before = len(program.opened())
             x, y = row_point(1)
             desk.click(x, y, button=3, pause=0.8)
-            desk.click(x + 30, y + 10)
+            desk.click(x + 30, y + 13)
             dismiss_box(desk, "抱歉", shot="refused-link")
             time.sleep(1)
             check(len(program.opened()) == before, "something was launched: %s" % program.opened())
