@@ -166,7 +166,9 @@ struct ListViewOptions {
     bool singleSelect = true;
     Argb textColour = ArgbAt(0x000000, 210);  // new rows' colour
     Argb hotText = 0, selectedText = 0;       // 0: the row's own colour
-    Argb hotBack = 0, selectedBack = 0;       // 0: theme colour at alpha 51 / 102
+    // 0: the host's theme colour at alpha 51 / 102 (over a background
+    // picture; on a plain background white or black, whichever shows).
+    Argb hotBack = 0, selectedBack = 0;
     Argb colour3 = ArgbAt(0xFFFFFF, 210);     // kept; not used by the painter
     Argb colour4 = ArgbAt(0x000000, 80);
     Text fontFamily;                          // empty: the library's default font
@@ -200,6 +202,8 @@ public:
     // and how long the repaint after it may take; rows it does not reach are
     // painted by the next run.
     static constexpr double kPaintSliceMs = 10.0;
+    // Rows whose drawn image is kept (a few screens' worth).
+    static constexpr size_t kKeptRowImages = 96;
 
     using ItemProc = std::function<void(UiListView& list, WPARAM wParam, int row)>;
 
@@ -282,6 +286,11 @@ private:
         int state = kRowNormal;
         uint32_t user[2] = {0, 0};
         Argb colour = 0;
+        // The row's cells and grid lines as last drawn, over no background;
+        // valid while its stamp and text colour match.
+        std::unique_ptr<Gdiplus::Bitmap> image;
+        uint32_t imageStamp = 0;
+        Argb imageColour = 0;
     };
 
     // Queue of operations from other threads.
@@ -319,6 +328,13 @@ private:
     // that passes it are left; returns the first row left (0: none).
     int Paint(const Gdiplus::RectF* area, double deadline = 0);
     void DrawIcon(Gdiplus::Graphics& g, HIMAGELIST list, int index, float x, float y, float h);
+    Gdiplus::Bitmap* RowImage(int row, Argb textColour);
+    Gdiplus::Bitmap* HeaderImage();
+    void ForgetRowImage(int row);
+    void ForgetImages();        // every row's and the header's
+    void Relayout() { ++layoutStamp_; }   // columns, widths, offsets or font changed
+    void ClearBuffer(const UiRect& area);
+    Colour TintColour() const;      // of the default hot and selected tints
     void SetHot(int row);
     void SetRowState(int row, int state);
     void ClearSelection();
@@ -356,6 +372,10 @@ private:
     ItemProc onItemPress_, onItemClick_, onItemRightClick_;
     int paintCount_ = 0;
     int rowPaintCount_ = 0;
+    uint32_t layoutStamp_ = 1;
+    std::deque<int> imageRows_;          // rows holding an image, oldest first
+    std::unique_ptr<Gdiplus::Bitmap> headerImage_;
+    uint32_t headerStamp_ = 0;
     bool scrollRangePosted_ = false;
     // Batches: repaint and scroll-range work asked for while a batch runs is
     // done once when it ends.

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace sorvix::ui {
 
@@ -126,6 +127,7 @@ ElementHandle UiListView::Create(UiParent parent, const UiRect& rect, const List
     hScroll_.Create(h, {rect.x, rect.y, rect.w, static_cast<float>(kScrollBarThickness)}, so);
     hScroll_.SetScrollHandler([this](int p) {
         hOffset_ = static_cast<float>(p);
+        Relayout();
         Paint(nullptr);
     });
     LayoutScrollBars();
@@ -136,6 +138,10 @@ ElementHandle UiListView::Create(UiParent parent, const UiRect& rect, const List
 void UiListView::ResetState() {
     columns_.clear();
     rows_.clear();
+    imageRows_.clear();
+    headerImage_.reset();
+    headerStamp_ = 0;
+    ++layoutStamp_;
     selection_.clear();
     iconCache_.clear();
     scrollOffset_ = hOffset_ = 0;
@@ -222,6 +228,11 @@ void UiListView::EndBatch(bool sliced) {
     int first = batchFirst_, last = batchLast_;
     batchScrollRange_ = batchRepaint_ = false;
     batchFirst_ = batchLast_ = 0;
+    if (!range && !repaint && first == 0) return;
+    // Everything below is composed and shown once, at the end.
+    UiHost* host = Host();
+    bool freeze = host && !host->Frozen();
+    if (freeze) host->Freeze(true);
     if (range) UpdateScrollRange();
     double deadline = sliced ? NowMs() + kPaintSliceMs : 0;
     int left = 0;
@@ -238,6 +249,10 @@ void UiListView::EndBatch(bool sliced) {
             Gdiplus::RectF area(viewRect_.X, top, viewRect_.Width, bottom - top);
             if (area.Height > 0) left = Paint(&area, deadline);
         }
+    }
+    if (freeze) {
+        host->Freeze(false);
+        if (Visible()) host->Recompose(Rect(), true);
     }
     if (left > 0 && left <= last) {
         // The rest of the rows are painted by the next run, after whatever
@@ -379,6 +394,7 @@ int UiListView::ColumnWidth(int column, std::optional<int> set) {
         Column& c = columns_[static_cast<size_t>(column - 1)];
         if (set && *set != c.width) {
             c.width = std::max(0, *set);
+            Relayout();
             UpdateScrollRange();
             Paint(nullptr);
         }
@@ -395,6 +411,7 @@ Text UiListView::ColumnText(int column, std::optional<Text> set) {
         Column& c = columns_[static_cast<size_t>(column - 1)];
         if (set) {
             c.text = GbkToWide(*set);
+            Relayout();
             if (!noHeader_) Paint(&headerRect_);
         }
         out = WideToGbk(c.text);
@@ -413,6 +430,7 @@ int UiListView::ItemImage(int row, int column, std::optional<int> set) {
         int& image = rows_[static_cast<size_t>(row - 1)].images[static_cast<size_t>(column - 1)];
         if (set && *set != image) {
             image = *set;
+            ForgetRowImage(row);
             RequestRowRepaint(row);
         }
         out = image;
@@ -440,6 +458,7 @@ Argb UiListView::RowColour(int row, std::optional<Argb> set) {
         Argb& c = rows_[static_cast<size_t>(row - 1)].colour;
         if (set && *set != c) {
             c = *set;
+            ForgetRowImage(row);
             RequestRowRepaint(row);
         }
         out = c;
@@ -530,6 +549,7 @@ void UiListView::DoInsertColumn(int position, std::wstring text, int width, std:
     // The first column is always near-aligned, whatever was asked.
     c.alignment = (!alignment || columns_.empty()) ? kAlignNear : std::clamp(*alignment, 0, 2);
     columns_.insert(columns_.begin() + (at - 1), std::move(c));
+    Relayout();
     for (Row& r : rows_) {
         r.cells.insert(r.cells.begin() + (at - 1), std::wstring());
         r.images.insert(r.images.begin() + (at - 1), -1);
@@ -556,6 +576,9 @@ void UiListView::DoInsertItem(int position, std::wstring text, int image, uint32
     r.user[0] = user1;
     r.user[1] = user2;
     r.colour = colour;
+    // Kept images are found by row number: a row put in front of others
+    // renumbers them.
+    if (at <= count) ForgetImages();
     rows_.insert(rows_.begin() + (at - 1), std::move(r));
     for (int& s : selection_) {
         if (s >= at) ++s;
@@ -578,6 +601,7 @@ void UiListView::DoInsertItem(int position, std::wstring text, int image, uint32
 
 void UiListView::DoDeleteAll() {
     rows_.clear();
+    imageRows_.clear();
     selection_.clear();
     scrollOffset_ = 0;
     firstVisible_ = lastVisible_ = 0;
@@ -595,7 +619,9 @@ void UiListView::DoSetItemText(int row, int column, std::wstring text) {
         column > static_cast<int>(columns_.size())) {
         return;
     }
-    rows_[static_cast<size_t>(row - 1)].cells[static_cast<size_t>(column - 1)] = std::move(text);
+    Row& r = rows_[static_cast<size_t>(row - 1)];
+    r.cells[static_cast<size_t>(column - 1)] = std::move(text);
+    r.imageStamp = 0;
     RequestRowRepaint(row);
 }
 
@@ -636,6 +662,7 @@ void UiListView::Layout() {
         rh += 3;
     }
     rowHeight_ = rh;
+    Relayout();
     contentHeight_ = static_cast<float>(rows_.size()) * rowHeight_;
     LayoutScrollBars();
     UpdateVisibleRange();
@@ -685,11 +712,12 @@ void UiListView::UpdateScrollRange() {
         LayoutScrollBars();
     }
     bool repaint = false;
-    if (!needH && hOffset_ != 0) {
-        hOffset_ = 0;
+    float h = needH ? std::min(hOffset_, static_cast<float>(hScroll_.Maximum())) : 0.0f;
+    if (h != hOffset_) {
+        hOffset_ = h;
+        Relayout();
         repaint = true;
     }
-    hOffset_ = std::min(hOffset_, static_cast<float>(hScroll_.Maximum()));
     // Hidden: the offset returns to 0. Shown: it stays inside the new range.
     float lowest = needV ? -(contentHeight_ - viewH) : 0.0f;
     float clamped = std::clamp(scrollOffset_, std::min(lowest, 0.0f), 0.0f);
@@ -937,6 +965,9 @@ LRESULT UiListView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case kMsgRunQueue:
         RunQueue(true);
         return 0;
+    case UIM_BACKGROUND:   // the default tints follow the host's background
+        Paint(nullptr);
+        return kNotHandled;
     case WM_DESTROY: {
         {
             std::lock_guard<std::mutex> guard(queueLock_);
@@ -978,68 +1009,189 @@ void UiListView::DrawIcon(Gdiplus::Graphics& g, HIMAGELIST list, int index, floa
     g.DrawImage(bmp, Gdiplus::RectF(x, y + (h - ih) / 2, iw, ih));
 }
 
+namespace {
+
+// Clears a rectangle of a 32-bit bitmap to transparent through its bits:
+// far cheaper than a source-copy Clear.
+void ClearBits(Gdiplus::Bitmap* bitmap, int x, int y, int w, int h) {
+    if (!bitmap) return;
+    int bw = static_cast<int>(bitmap->GetWidth()), bh = static_cast<int>(bitmap->GetHeight());
+    int x0 = std::max(0, x), y0 = std::max(0, y), x1 = std::min(bw, x + w), y1 = std::min(bh, y + h);
+    if (x0 >= x1 || y0 >= y1) return;
+    Gdiplus::Rect r(x0, y0, x1 - x0, y1 - y0);
+    Gdiplus::BitmapData data{};
+    if (bitmap->LockBits(&r, Gdiplus::ImageLockModeRead | Gdiplus::ImageLockModeWrite, bitmap->GetPixelFormat(),
+                         &data) != Gdiplus::Ok) {
+        return;
+    }
+    for (UINT row = 0; row < data.Height; ++row) {
+        std::memset(static_cast<char*>(data.Scan0) + static_cast<ptrdiff_t>(row) * data.Stride, 0,
+                    static_cast<size_t>(data.Width) * 4);
+    }
+    bitmap->UnlockBits(&data);
+}
+
+void PrepareGraphics(Gdiplus::Graphics& g) {
+    g.SetSmoothingMode(Gdiplus::SmoothingModeAntiAlias);
+    g.SetTextRenderingHint(Gdiplus::TextRenderingHintAntiAliasGridFit);
+}
+
+}  // namespace
+
+void UiListView::ClearBuffer(const UiRect& area) {
+    int x = static_cast<int>(std::floor(area.x)), y = static_cast<int>(std::floor(area.y));
+    int r = static_cast<int>(std::ceil(area.x + area.w)), b = static_cast<int>(std::ceil(area.y + area.h));
+    ClearBits(BackBuffer(), x, y, r - x, b - y);
+}
+
+void UiListView::ForgetRowImage(int row) {
+    if (row >= 1 && row <= static_cast<int>(rows_.size())) rows_[static_cast<size_t>(row - 1)].imageStamp = 0;
+}
+
+void UiListView::ForgetImages() {
+    for (int i : imageRows_) {
+        if (i >= 1 && i <= static_cast<int>(rows_.size())) rows_[static_cast<size_t>(i - 1)].image.reset();
+    }
+    imageRows_.clear();
+    headerImage_.reset();
+    ++layoutStamp_;
+}
+
+Gdiplus::Bitmap* UiListView::RowImage(int index, Argb textColour) {
+    int w = static_cast<int>(std::ceil(viewRect_.Width)), h = static_cast<int>(std::ceil(rowHeight_));
+    if (w <= 0 || h <= 0) return nullptr;
+    Row& row = rows_[static_cast<size_t>(index - 1)];
+    bool sized = row.image && static_cast<int>(row.image->GetWidth()) == w &&
+                 static_cast<int>(row.image->GetHeight()) == h;
+    if (sized && row.imageStamp == layoutStamp_ && row.imageColour == textColour) return row.image.get();
+    if (!row.image) {
+        imageRows_.push_back(index);
+        while (imageRows_.size() > kKeptRowImages) {
+            int old = imageRows_.front();
+            imageRows_.pop_front();
+            if (old != index && old >= 1 && old <= static_cast<int>(rows_.size())) {
+                rows_[static_cast<size_t>(old - 1)].image.reset();
+            }
+        }
+    }
+    if (!sized) row.image = std::make_unique<Gdiplus::Bitmap>(w, h, PixelFormat32bppPARGB);
+    else ClearBits(row.image.get(), 0, 0, w, h);
+    Gdiplus::Graphics g(row.image.get());
+    PrepareGraphics(g);
+    Gdiplus::SolidBrush line{Gdiplus::Color(ArgbAt(0x000000, 51))};
+    const float rh = rowHeight_;
+    float x = -hOffset_;
+    for (size_t c = 0; c < columns_.size(); ++c) {
+        const Column& col = columns_[c];
+        if (col.width <= 0) continue;   // takes no room at all
+        float cw = static_cast<float>(col.width);
+        if (x + cw > 0 && x < static_cast<float>(w)) {
+            float textLeft = x + kCellPadding;
+            if (rowImages_ && row.images[c] >= 0) {
+                int cx = 0, cy = 0;
+                ImageList_GetIconSize(rowImages_, &cx, &cy);
+                DrawIcon(g, rowImages_, row.images[c], x + 2, 0, rh);
+                textLeft += static_cast<float>(cx) + 2;
+            }
+            Gdiplus::RectF tr(textLeft, 0, x + cw - kCellPadding - textLeft, rh);
+            if (tr.Width > 0 && !row.cells[c].empty()) {
+                DrawText(g, tr, row.cells[c], font_, textColour, format_.get());
+            }
+            if (style_ == 0 && (gridLines_ & 2)) VLine(g, line, x + cw - 1, 0, rh);
+        }
+        x += cw;
+    }
+    if (style_ == 0 && (gridLines_ & 1)) HLine(g, line, 0, static_cast<float>(w), rh - 1);
+    row.imageStamp = layoutStamp_;
+    row.imageColour = textColour;
+    return row.image.get();
+}
+
+Gdiplus::Bitmap* UiListView::HeaderImage() {
+    int w = static_cast<int>(std::ceil(headerRect_.Width)), h = static_cast<int>(std::ceil(headerRect_.Height));
+    if (w <= 0 || h <= 0) return nullptr;
+    bool sized = headerImage_ && static_cast<int>(headerImage_->GetWidth()) == w &&
+                 static_cast<int>(headerImage_->GetHeight()) == h;
+    if (sized && headerStamp_ == layoutStamp_) return headerImage_.get();
+    if (!sized) headerImage_ = std::make_unique<Gdiplus::Bitmap>(w, h, PixelFormat32bppPARGB);
+    else ClearBits(headerImage_.get(), 0, 0, w, h);
+    Gdiplus::Graphics g(headerImage_.get());
+    PrepareGraphics(g);
+    const float hh = static_cast<float>(h);
+    Gdiplus::SolidBrush line{Gdiplus::Color(ArgbAt(0x000000, 51))};
+    FillGradient(g, Gdiplus::RectF(0, 0, static_cast<float>(w), hh), ArgbAt(0xFFFFFF, 204), ArgbAt(0xFFFFFF, 153), 1);
+    float x = -hOffset_;
+    for (const Column& c : columns_) {
+        if (c.width <= 0) continue;
+        float cw = static_cast<float>(c.width);
+        float textLeft = x + kCellPadding;
+        if (headerImages_ && c.image >= 0) {
+            int cx = 0, cy = 0;
+            ImageList_GetIconSize(headerImages_, &cx, &cy);
+            DrawIcon(g, headerImages_, c.image, x + 2, 0, hh);
+            textLeft += static_cast<float>(cx) + 2;
+        }
+        if (!c.text.empty()) {
+            format_->SetAlignment(AlignmentOf(c.alignment));
+            Gdiplus::RectF tr(textLeft, 0, x + cw - kCellPadding - textLeft, hh);
+            if (tr.Width > 0) DrawText(g, tr, c.text, font_, ArgbAt(0x000000, 210), format_.get());
+            format_->SetAlignment(Gdiplus::StringAlignmentNear);
+        }
+        VLine(g, line, x + cw - 1, 0, hh);
+        x += cw;
+    }
+    HLine(g, line, 0, static_cast<float>(w), hh - 1);
+    headerStamp_ = layoutStamp_;
+    return headerImage_.get();
+}
+
+Colour UiListView::TintColour() const {
+    UiHost* host = Host();
+    if (!host) return 0x606060;
+    // The theme colour tints rows over a background picture. Without one the
+    // background is that very colour, and a tint of it would not show: then
+    // white tints a dark background and black a light one.
+    if (host->BackgroundPicture()) return host->ThemeColour();
+    return IsDark(host->ThemeColour()) ? 0xFFFFFF : 0x000000;
+}
+
 int UiListView::Paint(const Gdiplus::RectF* area, double deadline) {
     if (!Handle() || !format_) return 0;
-    int left = 0;
-    UiRect paintRect;
+    UiRect r = Rect();
+    UiRect paintRect{0, 0, r.w, r.h};
     if (area) {
         Gdiplus::RectF a = *area;
-        a.Intersect(Gdiplus::RectF(0, 0, Rect().w, Rect().h));
+        a.Intersect(Gdiplus::RectF(0, 0, r.w, r.h));
         if (a.Width <= 0 || a.Height <= 0) return 0;
         paintRect = {a.X, a.Y, a.Width, a.Height};
     }
-    // A part is cleared and shown by itself: a row's repaint recomposes
-    // the row's strip on the host, not the whole list.
+    // The list clears and shows what it painted itself, so a row's repaint
+    // recomposes the row's strip on the host, not the whole list. It has no
+    // transitions, which is all the base's erasing would add.
     PaintContext ctx;
-    if (!BeginPaint(ctx, area ? &paintRect : nullptr, area == nullptr)) return 0;
+    if (!BeginPaint(ctx, &paintRect, false)) return 0;
     ++paintCount_;
-    if (area) {
-        Gdiplus::Graphics& g = *ctx.graphics;
-        g.SetClip(ctx.rect.ToGdi());
-        g.SetCompositingMode(Gdiplus::CompositingModeSourceCopy);
-        g.Clear(Gdiplus::Color(0, 0, 0, 0));
-        g.SetCompositingMode(Gdiplus::CompositingModeSourceOver);
-        g.ResetClip();
-    }
+    ClearBuffer(paintRect);
     Gdiplus::Graphics& g = *ctx.graphics;
-    const Gdiplus::RectF clip = ctx.rect.ToGdi();
-    Gdiplus::SolidBrush line{Gdiplus::Color(ArgbAt(0x000000, 51))};
+    const Gdiplus::RectF clip = paintRect.ToGdi();
+    int left = 0;
 
     if (!noHeader_ && headerRect_.Height > 0 && Intersects(clip, headerRect_)) {
-        Gdiplus::RectF hc = headerRect_;
-        hc.Intersect(clip);
-        g.SetClip(hc);
-        FillGradient(g, headerRect_, ArgbAt(0xFFFFFF, 204), ArgbAt(0xFFFFFF, 153), 1);
-        float x = headerRect_.X - hOffset_;
-        for (const Column& c : columns_) {
-            if (c.width <= 0) continue;   // takes no room at all
-            float w = static_cast<float>(c.width);
-            float textLeft = x + kCellPadding;
-            if (headerImages_ && c.image >= 0) {
-                int cx = 0, cy = 0;
-                ImageList_GetIconSize(headerImages_, &cx, &cy);
-                DrawIcon(g, headerImages_, c.image, x + 2, headerRect_.Y, headerRect_.Height);
-                textLeft += static_cast<float>(cx) + 2;
-            }
-            if (!c.text.empty()) {
-                format_->SetAlignment(AlignmentOf(c.alignment));
-                Gdiplus::RectF tr(textLeft, headerRect_.Y, x + w - kCellPadding - textLeft, headerRect_.Height);
-                if (tr.Width > 0) DrawText(g, tr, c.text, font_, ArgbAt(0x000000, 210), format_.get());
-                format_->SetAlignment(Gdiplus::StringAlignmentNear);
-            }
-            VLine(g, line, x + w - 1, headerRect_.Y, headerRect_.GetBottom());
-            x += w;
+        if (Gdiplus::Bitmap* header = HeaderImage()) {
+            Gdiplus::RectF hc = headerRect_;
+            hc.Intersect(clip);
+            g.SetClip(hc);
+            g.DrawImage(header, Gdiplus::RectF(headerRect_.X, headerRect_.Y, static_cast<float>(header->GetWidth()),
+                                               static_cast<float>(header->GetHeight())));
+            g.ResetClip();
         }
-        HLine(g, line, headerRect_.X, headerRect_.GetRight(), headerRect_.GetBottom() - 1);
-        g.ResetClip();
     }
 
     if (firstVisible_ > 0 && Intersects(clip, viewRect_)) {
         Gdiplus::RectF vc = viewRect_;
         vc.Intersect(clip);
         g.SetClip(vc);
-        UiHost* host = Host();
-        Colour theme = host ? host->ThemeColour() : 0x606060;
+        Colour theme = TintColour();
         int painted = 0;
         for (int i = firstVisible_; i <= lastVisible_; ++i) {
             float y = RowTop(i);
@@ -1062,32 +1214,15 @@ int UiListView::Paint(const Gdiplus::RectF* area, double deadline) {
                 g.FillRectangle(&b, rr);
                 if (selectedText_) text = selectedText_;
             }
-            float x = viewRect_.X - hOffset_;
-            for (size_t c = 0; c < columns_.size(); ++c) {
-                const Column& col = columns_[c];
-                if (col.width <= 0) continue;
-                float w = static_cast<float>(col.width);
-                float textLeft = x + kCellPadding;
-                if (rowImages_ && row.images[c] >= 0) {
-                    int cx = 0, cy = 0;
-                    ImageList_GetIconSize(rowImages_, &cx, &cy);
-                    DrawIcon(g, rowImages_, row.images[c], x + 2, y, rowHeight_);
-                    textLeft += static_cast<float>(cx) + 2;
-                }
-                Gdiplus::RectF tr(textLeft, y, x + w - kCellPadding - textLeft, rowHeight_);
-                if (tr.Width > 0 && !row.cells[c].empty()) {
-                    DrawText(g, tr, row.cells[c], font_, text, format_.get());
-                }
-                if (style_ == 0 && (gridLines_ & 2)) VLine(g, line, x + w - 1, y, y + rowHeight_);
-                x += w;
+            if (Gdiplus::Bitmap* image = RowImage(i, text)) {
+                g.DrawImage(image, Gdiplus::RectF(rr.X, rr.Y, static_cast<float>(image->GetWidth()),
+                                                  static_cast<float>(image->GetHeight())));
             }
-            if (style_ == 0 && (gridLines_ & 1)) HLine(g, line, viewRect_.X, viewRect_.GetRight(), y + rowHeight_ - 1);
         }
         g.ResetClip();
     }
     EndPaint(ctx);
-    if (area && Visible() && IsWindow(HostWindow())) {
-        UiRect r = Rect();
+    if (Visible() && IsWindow(HostWindow())) {
         UiRect shown{r.x + paintRect.x, r.y + paintRect.y, paintRect.w, paintRect.h};
         SendMessageW(HostWindow(), UIM_INVALIDATE, 0, reinterpret_cast<LPARAM>(&shown));
     }
