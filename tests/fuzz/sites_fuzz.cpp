@@ -58,7 +58,9 @@ public:
 private:
     NetAnswer Answer(const Text&) {
         ++asked;
-        Check(asked <= 1000);  // a page count taken from the answer stays bounded
+        // A page count taken from the answer stays bounded: the probe and at
+        // most 1000 result pages.
+        Check(asked <= 1 + 1000);
         if (asked > answered_) return NetAnswer{Bytes(), NetStatus::TimedOut, 0};
         return NetAnswer{body_, NetStatus::Ok, 200};
     }
