@@ -154,6 +154,13 @@ public:
     Text Caption(std::optional<Text> set = {}, bool animate = false, int transition = 0,
                  int steps = 5, int interval = 60);
     Colour TextColour(std::optional<Colour> set = {}, std::optional<int> alpha = {});
+    // Automatic text colour: white on a dark, black on a light background, at
+    // the text colour's alpha. Set repaints; answers the flag.
+    bool AutoColour(std::optional<bool> set = {});
+    // The text effect's colour (0x00BBGGRR with its alpha, kept as ToArgb
+    // makes it); nothing when the effect picks its colour by the text colour.
+    // Set repaints; answers the stored colour.
+    std::optional<Argb> EffectColour(std::optional<Colour> set = {}, int alpha = 255);
     int LayoutCount() const { return layoutCount_; }
     int PaintCount() const { return paintCount_; }
 

@@ -530,6 +530,30 @@ Colour UiLabel::TextColour(std::optional<Colour> set, std::optional<int> alpha) 
     return result;
 }
 
+bool UiLabel::AutoColour(std::optional<bool> set) {
+    bool result = false;
+    RunOnHostThread([&] {
+        if (set && *set != opt_.autoColour) {
+            opt_.autoColour = *set;
+            if (Handle()) Paint();
+        }
+        result = opt_.autoColour;
+    });
+    return result;
+}
+
+std::optional<Argb> UiLabel::EffectColour(std::optional<Colour> set, int alpha) {
+    std::optional<Argb> result;
+    RunOnHostThread([&] {
+        if (set) {
+            opt_.effectColour = ToArgb(*set, alpha, true);
+            if (Handle()) Paint();
+        }
+        result = opt_.effectColour;
+    });
+    return result;
+}
+
 void UiLabel::Layout() {
     ++layoutCount_;
     lineHeight_ = font_ ? font_->GetHeight(96.0f) : 12.0f;

@@ -113,6 +113,7 @@ void AppearanceWindow::Build() {
     p.host.Attach(p.window, options);
     std::optional<Bytes> picture = ReadWholeFile(context_.programDir / kPictureFileName);
     p.host.SetBackground(picture.value_or(Bytes()), 0x606060);
+    ColourTitleLabel(p.host);
 
     const Colour colour = TextColour(*context_.colours);
     auto button = [&](ui::UiButton& b, const UiRect& r, std::string_view text) {

@@ -84,4 +84,13 @@ int ShowLibraryBox(HWND owner, const Text& text, const Text& title, int icon, co
     return 1;
 }
 
+// ---- Caption title -------------------------------------------------------------------
+
+void ColourTitleLabel(ui::UiHost& host) {
+    auto* title = dynamic_cast<ui::UiLabel*>(ui::UiElement::FromHandle(host.TitleElement()));
+    if (!title) return;
+    title->AutoColour(false);
+    title->EffectColour(0xFFFFFF, 255);
+}
+
 }  // namespace sorvix::app

@@ -61,6 +61,11 @@ private:
     Impl* impl_;
 };
 
+// The caption title of a program window (main and appearance): no automatic
+// text colour (so it keeps the host's colour over any picture) and a white
+// effect colour at alpha 255. Nothing when the host has no title.
+void ColourTitleLabel(ui::UiHost& host);
+
 // The library's modal box owned by `owner`: one button per caption (left to
 // right). appear runs once the box is built, before it shows, with the box's
 // window; when it answers false the box is closed unseen and the call

@@ -45,17 +45,51 @@ double MillisecondsSinceProcessStart() {
     return static_cast<double>(b.QuadPart - a.QuadPart) / 10000.0;
 }
 
+void RandomSource::Seed(uint32_t seed) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    engine_.seed(seed);
+    seed_ = seed;
+    seedThread_ = GetCurrentThreadId();
+}
+
+uint32_t RandomSource::Next() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return static_cast<uint32_t>(engine_());
+}
+
+std::optional<uint32_t> RandomSource::SeedValue() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return seed_;
+}
+
+DWORD RandomSource::SeedThread() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return seedThread_;
+}
+
+RandomSource& ProgramRandom() {
+    static RandomSource source;
+    return source;
+}
+
 Program::Program(ProgramSetup setup) : setup_(std::move(setup)) {}
 
 Program::~Program() {
     Shutdown(0);
 }
 
+void Program::Mark(const char* step) {
+    marks_.push_back({step, MillisecondsSinceProcessStart()});
+}
+
 bool Program::Start() {
+    Mark("entry");
     ui::UiStart();
+    Mark("library");
     SetDefaultNetConfig(setup_.config.network);
     window_ = ui::CreateHostWindow(nullptr, Text(kMainTitle), kMainLeft, kMainTop, kMainWidth, kMainHeight);
     if (!window_) return false;
+    Mark("window");
     OnStartupWindowCreated();
     return !ended_;
 }
@@ -66,13 +100,18 @@ void Program::OnStartupWindowCreated() {
         delete ui::Lib().defaultFont;
         ui::Lib().defaultFont = font;
     }
+    Mark("font");
     // 2-3. The main host.
     ui::AttachOptions options;
     options.styleFlags = kMainStyleFlags;
     host_.Attach(window_, options);
+    Mark("attach");
     // 4. The background picture.
     std::optional<Bytes> picture = ReadWholeFile(setup_.programDir / kPictureFileName);
     host_.SetBackground(picture.value_or(Bytes()), kBackgroundColour);
+    // 5. The caption title keeps its colour over any picture.
+    ColourTitleLabel(host_);
+    Mark("background");
     // 6. The update notice, before anything is built or shown.
     if (!CheckForUpdate(setup_.config, setup_.updateHooks)) {
         ended_ = true;
@@ -80,10 +119,12 @@ void Program::OnStartupWindowCreated() {
         window_ = nullptr;
         return;
     }
+    Mark("update");
     // 7. The colour settings.
     colours_ = ParseColourSettings(ReadWholeFile(setup_.programDir / kColourFileName).value_or(Bytes()));
     // 8. BuildMainWindow.
     main_.Build(window_, host_, TextColour(colours_));
+    Mark("build");
 
     net_ = MakeNetworkSiteNet(setup_.config.network);
     view_ = std::make_unique<WindowAppView>(main_);
@@ -102,13 +143,18 @@ void Program::OnStartupWindowCreated() {
     view_->SetControlVisible(PagingControl::PageBox, false);
     // 9. Show.
     readyMs_ = MillisecondsSinceProcessStart();
+    Mark("wiring");
     if (setup_.show) {
         host_.Show(7, 200);
         host_.SetCloseEffect(7);
     }
     startupMs_ = MillisecondsSinceProcessStart();
+    Mark("show");
     // 10. Handlers.
     main_.Bind(*flow_, *view_, *rows_);
+    // 11. The random seed, off the window's thread. The thread only takes a
+    // lock and ends; Shutdown joins it, so it never outlives the program.
+    seeder_ = std::thread([] { ProgramRandom().Seed(GetTickCount()); });
 }
 
 int Program::Run() {
@@ -124,6 +170,9 @@ int Program::Run() {
 }
 
 bool Program::Shutdown(int waitMs) {
+    // The seed thread is short and waits for nothing: always joined, so no
+    // path out of here leaves a joinable thread behind.
+    if (seeder_.joinable()) seeder_.join();
     if (view_) view_->Close();
     if (flow_) flow_->CancelRunning();
     bool idle = true;

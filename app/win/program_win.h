@@ -15,6 +15,8 @@
 //   12 the paging controls hidden (before the show, so no frame has them)
 //   9 Show with effect 7 and the close effect 7
 //   10 the click and right-press handlers
+//   11 a short worker thread seeds the program's random numbers from the
+//      tick count and ends (joined at the latest by Shutdown)
 // Covered by tests/app_win/main_window_test.cpp and tests/e2e.
 #pragma once
 
@@ -23,6 +25,11 @@
 #include <chrono>
 #include <filesystem>
 #include <memory>
+#include <mutex>
+#include <optional>
+#include <random>
+#include <thread>
+#include <vector>
 
 #include "app/core/appearance.h"
 #include "app/core/config.h"
@@ -37,6 +44,24 @@
 #include "ui/host.h"
 
 namespace sorvix::app {
+
+// The program's random numbers, seeded once by the start-up's seed thread.
+// Any thread may use it.
+class RandomSource {
+public:
+    void Seed(uint32_t seed);
+    uint32_t Next();
+    // The seed and the thread that gave it; nothing before the first Seed.
+    std::optional<uint32_t> SeedValue() const;
+    DWORD SeedThread() const;
+
+private:
+    mutable std::mutex mutex_;
+    std::minstd_rand engine_;
+    std::optional<uint32_t> seed_;
+    DWORD seedThread_ = 0;
+};
+RandomSource& ProgramRandom();
 
 // "Sorvix神器V1.0" and the credit line.
 extern const std::string_view kMainTitle;
@@ -75,9 +100,18 @@ public:
     // Milliseconds from the process start to the moment the window is built
     // and its first frame is about to be presented.
     double ReadyMs() const { return readyMs_; }
+    // Where the start-up went: each step's name with the milliseconds since
+    // the process start at which it ended, in order (the start-up report
+    // and the benchmark print them).
+    struct StartupMark {
+        const char* step;
+        double ms;
+    };
+    const std::vector<StartupMark>& StartupMarks() const { return marks_; }
 
 private:
     void OnStartupWindowCreated();
+    void Mark(const char* step);
 
     ProgramSetup setup_;
     HWND window_ = nullptr;
@@ -90,9 +124,11 @@ private:
     std::unique_ptr<Win32RowPlatform> platform_;
     std::unique_ptr<RowActions> rows_;
     std::unique_ptr<AppearanceWindow> appearance_;
+    std::thread seeder_;
     bool ended_ = false;
     double startupMs_ = 0;
     double readyMs_ = 0;
+    std::vector<StartupMark> marks_;
 };
 
 // The directory of the running executable, without a trailing separator.

@@ -180,25 +180,21 @@ bool WindowAppView::Barrier() {
 }
 
 void WindowAppView::Post(std::function<void()> step) {
-    if (OnWindowThread()) {
-        RunSlice(true);
-        if (!Closed()) step();
-        return;
-    }
-    Item item;
-    item.kind = Kind::Step;
-    item.apply = std::move(step);
-    Enqueue(std::move(item));
+    Submit(Kind::Step, std::move(step));
 }
 
 void WindowAppView::Write(std::function<void()> apply, int coalesceKey) {
+    Submit(Kind::Write, std::move(apply), coalesceKey);
+}
+
+void WindowAppView::Submit(Kind kind, std::function<void()> apply, int coalesceKey) {
     if (OnWindowThread()) {
         RunSlice(true);
         if (!Closed()) apply();
         return;
     }
     Item item;
-    item.kind = Kind::Write;
+    item.kind = kind;
     item.apply = std::move(apply);
     item.coalesceKey = coalesceKey;
     Enqueue(std::move(item));

@@ -127,6 +127,9 @@ private:
     void Enqueue(Item item);
     // A write: at once on the window's thread (after the queue), else queued.
     void Write(std::function<void()> apply, int coalesceKey = 0);
+    // Writes and steps alike: on the window's thread the queue runs first and
+    // then `apply`; from elsewhere it is queued.
+    void Submit(Kind kind, std::function<void()> apply, int coalesceKey = 0);
     // Runs a question on the window's thread and waits for it.
     bool Ask(const std::function<void()>& question);
     void RunSlice(bool all);

@@ -8,6 +8,7 @@
 
 #include "app/core/result_table.h"
 #include "app/win/program_win.h"
+#include "pump.h"
 #include "sim_fixture.h"
 #include "ui/text_elements.h"
 
@@ -16,25 +17,6 @@ namespace {
 
 using test::G;
 namespace fs = std::filesystem;
-
-template <class F>
-bool PumpUntil(F done, int ms = 15000) {
-    const DWORD end = GetTickCount() + static_cast<DWORD>(ms);
-    MSG msg;
-    while (!done()) {
-        if (static_cast<LONG>(end - GetTickCount()) <= 0) return false;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
-    }
-    return true;
-}
-
-void PumpFor(int ms) {
-    PumpUntil([] { return false; }, ms);
-}
 
 class MainWindowTest : public test::SimFixture {
 protected:
@@ -49,6 +31,7 @@ protected:
         setup.programDir = dir;
         setup.config = config;
         program = std::make_unique<Program>(std::move(setup));
+        startTick = GetTickCount();
         ASSERT_TRUE(program->Start());
         program->View().SetBoxAnswerer([this](const MessageBoxRequest& r) {
             boxes.push_back(r.text);
@@ -77,10 +60,131 @@ protected:
     Text Label(StatusLabel l) { return program->View().Label(l); }
     int Rows() { return program->Main().TableControl().RowCount(); }
 
+    // Presses and releases the right button at a client point.
+    void RightClickAt(int x, int y) {
+        const LPARAM at = MAKELPARAM(x, y);
+        HWND w = program->Window();
+        SendMessageW(w, WM_MOUSEMOVE, 0, at);
+        SendMessageW(w, WM_RBUTTONDOWN, MK_RBUTTON, at);
+        SendMessageW(w, WM_RBUTTONUP, 0, at);
+    }
+    // Pixels of an element's rectangle on the composed window that pass test.
+    template <class Test>
+    int CountPixels(ElementHandle h, Test test) {
+        const ui::UiRect r = E(h)->Rect();
+        int n = 0;
+        for (int y = static_cast<int>(r.y); y < static_cast<int>(r.Bottom()); ++y)
+            for (int x = static_cast<int>(r.x); x < static_cast<int>(r.Right()); ++x)
+                if (test(program->Host().PixelAt(x, y))) ++n;
+        return n;
+    }
+
     fs::path dir;
     std::unique_ptr<Program> program;
     std::vector<Text> boxes;
+    DWORD startTick = 0;
 };
+
+// The clipboard as text (CF_UNICODETEXT, in GBK), and a text put on it.
+Text ClipboardText() {
+    Text out;
+    if (!OpenClipboard(nullptr)) return out;
+    if (HANDLE h = GetClipboardData(CF_UNICODETEXT)) {
+        out = ui::WideToGbk(static_cast<const wchar_t*>(GlobalLock(h)));
+        GlobalUnlock(h);
+    }
+    CloseClipboard();
+    return out;
+}
+
+void SetClipboardText(const std::wstring& text) {
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    EmptyClipboard();
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t));
+    memcpy(GlobalLock(block), text.c_str(), (text.size() + 1) * sizeof(wchar_t));
+    GlobalUnlock(block);
+    SetClipboardData(CF_UNICODETEXT, block);
+    CloseClipboard();
+}
+
+bool DarkPixel(uint32_t argb) {
+    return ((argb >> 16) & 0xFF) < 0x60 && ((argb >> 8) & 0xFF) < 0x60 && (argb & 0xFF) < 0x60;
+}
+
+TEST_F(MainWindowTest, StartUpColoursTheTitleAndSeedsOffTheWindowThread) {
+    auto* title = dynamic_cast<ui::UiLabel*>(E(program->Host().TitleElement()));
+    ASSERT_NE(title, nullptr);
+    EXPECT_FALSE(title->AutoColour());
+    EXPECT_EQ(title->EffectColour(), std::optional<ui::Argb>(0xFEFFFFFFu));   // white, alpha 255 kept as 254
+    EXPECT_EQ(title->TextColour(), 0xFFFFFFu);                                 // the host's own colour stays
+
+    // Over a light background an automatic colour would turn the title
+    // black; switched off, it stays as the host drew it.
+    program->Host().SetBackground({}, 0xF0F0F0);
+    PumpFor(100);
+    EXPECT_EQ(CountPixels(title->Handle(), DarkPixel), 0);
+    title->AutoColour(true);
+    PumpFor(100);
+    EXPECT_GT(CountPixels(title->Handle(), DarkPixel), 20);
+    title->AutoColour(false);
+    PumpFor(100);
+    EXPECT_EQ(CountPixels(title->Handle(), DarkPixel), 0);
+
+    // The random seed came from the tick count of this start, on a thread of
+    // its own, which Shutdown joins.
+    ASSERT_TRUE(PumpUntil([] { return ProgramRandom().SeedValue().has_value(); }));
+    const uint32_t seed = *ProgramRandom().SeedValue();
+    EXPECT_GE(seed, startTick);
+    EXPECT_LE(seed, GetTickCount());
+    EXPECT_NE(ProgramRandom().SeedThread(), GetCurrentThreadId());
+    EXPECT_TRUE(program->Shutdown(5000));
+}
+
+TEST_F(MainWindowTest, RightPressOpensTheRowMenuOnlyOverTheTable) {
+    MainWindow& m = program->Main();
+    program->View().SetBoxText(EditBox::Keyword, G("三体"));
+    ClickOn(m.OptionHandle(1));
+    ClickOn(m.SearchButton());
+    ASSERT_TRUE(PumpUntil([&] { return !boxes.empty(); }));
+    ASSERT_EQ(Rows(), 25);
+    m.TableControl().Selection(3);
+    // Every menu that opens chooses "复制链接", which after a magnet search
+    // would put row 3's link on the clipboard.
+    int menus = 0;
+    m.SetMenuChooser([&](HMENU, POINT) {
+        ++menus;
+        return static_cast<UINT>(kRowMenuCopy);
+    });
+    SetClipboardText(L"before");
+    const ui::UiRect searchButton = E(m.SearchButton())->Rect();
+    struct Case {
+        const char* what;
+        int x, y;
+    } outside[] = {
+        {"window background", 20, 300},
+        {"caption title", 200, 18},
+        {"keyword label", 70, 63},
+        {"operation label", 100, 512},
+        {"data label", 350, 512},
+        {"search button", static_cast<int>(searchButton.x + 10), static_cast<int>(searchButton.y + 10)},
+        {"option 1", 80, 92},
+        {"option 20", 790, 117},
+        {"below the table", 400, 485},
+    };
+    for (const Case& c : outside) {
+        RightClickAt(c.x, c.y);
+        PumpFor(100);
+        EXPECT_EQ(menus, 0) << c.what;
+        EXPECT_EQ(ClipboardText(), "before") << c.what;
+    }
+    EXPECT_EQ(m.TableControl().Selection(), 3);
+    // Over the table the menu opens and acts on the selected row.
+    const ui::UiRect table = E(m.Table())->Rect();
+    RightClickAt(static_cast<int>(table.x + 200), static_cast<int>(table.y + 2 + 25.5f + 2.5f * 23.5f));
+    ASSERT_TRUE(PumpUntil([&] { return menus == 1; }, 2000));
+    PumpFor(100);
+    EXPECT_EQ(ClipboardText(), program->View().Cell(3, 6));
+}
 
 TEST_F(MainWindowTest, StartsWithEveryElementInPlace) {
     MainWindow& m = program->Main();

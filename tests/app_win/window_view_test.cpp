@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/win/window_view_win.h"
+#include "pump.h"
 
 namespace sorvix::app {
 namespace {
@@ -83,22 +84,6 @@ public:
     int batches = 0;
     int cellWrites = 0;
 };
-
-// Runs this thread's messages until done() or the time is up.
-template <class F>
-bool PumpUntil(F done, int ms = 10000) {
-    const DWORD end = GetTickCount() + static_cast<DWORD>(ms);
-    MSG msg;
-    while (!done()) {
-        if (static_cast<LONG>(end - GetTickCount()) <= 0) return false;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
-    }
-    return true;
-}
 
 TEST(WindowView, WorkerCallsArriveInOrderAndGettersSeeThem) {
     FakeUi ui;

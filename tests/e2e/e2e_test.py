@@ -27,6 +27,7 @@ import subprocess
 import sys
 import time
 import traceback
+import urllib.parse
 import urllib.request
 
 ORIGIN = (50, 50)          # the main window's client origin on the screen
@@ -362,6 +363,43 @@ def type_keyword(desk, text, paste=False):
         desk.type(text)
 
 
+# The edit boxes' shared menu, opened at the pointer: 8 pixels of padding,
+# rows of 22, a separator of 3 before "全部选择".
+EDIT_MENU_ROWS = {"剪切": 8 + 11, "复制": 8 + 22 + 11, "粘贴": 8 + 44 + 11, "全部选择": 8 + 66 + 3 + 11}
+
+
+def edit_menu(desk, box, item, shot=None):
+    """Right-clicks the middle of an edit box and picks an item of its menu."""
+    x, y = Program.at(*box)
+    desk.click(x, y, button=3, pause=0.8)
+    if shot:
+        desk.shot(shot)
+    desk.click(x + 30, y + EDIT_MENU_ROWS[item], pause=0.5)
+
+
+def changed_below_right(desk, x, y, button=3):
+    """Clicks `button` at x, y; how many pixels of the area a popup menu would
+    cover (below and right of the point) changed."""
+    desk.move(x, y)
+    time.sleep(0.5)
+    before = desk.shot()
+    desk.xdo("click", button)
+    time.sleep(0.8)
+    after = desk.shot()
+    return sum(1 for yy in range(y + 4, y + 44) for xx in range(x + 4, x + 90)
+               if not near(before.pixel(xx, yy), after.pixel(xx, yy), 12))
+
+
+def mean_colour(image, x0, y0, x1, y1):
+    n = (x1 - x0) * (y1 - y0)
+    sums = [0, 0, 0]
+    for y in range(y0, y1):
+        for x in range(x0, x1):
+            for i, v in enumerate(image.pixel(x, y)):
+                sums[i] += v
+    return tuple(v / n for v in sums)
+
+
 # ---- Groups ------------------------------------------------------------------------------
 
 def group_search(args, wine, desk, results):
@@ -410,6 +448,24 @@ def group_search(args, wine, desk, results):
             check(clip == expected[2], "clipboard %r, row 3 holds %r" % (clip, expected[2]))
         results.run("magnet search walks all pages; copy link", magnet_walk_and_copy)
 
+        def row_menu_only_over_table():
+            # The table holds the magnet rows, so a row menu would copy a link.
+            desk.set_clipboard("before")
+            x, y = row_point(2)
+            check(changed_below_right(desk, x, y) > 300, "no row menu over the table")
+            desk.key("Escape", pause=0.6)
+            places = {"background": (20, 300), "caption title": (200, 18), "keyword label": (70, 63),
+                      "operation label": Program.at(*OPERATION_LABEL), "data label": Program.at(*DATA_LABEL),
+                      "search button": Program.at(*SEARCH_BUTTON), "option 1": Program.at(*OPTIONS[1])}
+            for name, (px, py) in places.items():
+                if name in ("background", "caption title", "keyword label"):
+                    px, py = ORIGIN[0] + px, ORIGIN[1] + py
+                changed = changed_below_right(desk, px, py)
+                check(changed < 30, "a menu opened over the %s (%d pixels changed)" % (name, changed))
+            check(desk.clipboard() == "before", "the clipboard changed: %r" % desk.clipboard())
+            check(not program.opened(), "something was opened: %s" % program.opened())
+        results.run("a right-click beside the table opens no row menu", row_menu_only_over_table)
+
         def esc_stops():
             before = len(sim.requests("magnet"))
             type_keyword(desk, "ubuntu iso")
@@ -429,9 +485,15 @@ def group_search(args, wine, desk, results):
         def disk_paging():
             before = len(sim.requests("searchbase"))
             program.click_element(*OPTIONS[3])
-            type_keyword(desk, "三体", paste=True)
+            # The keyword comes through the edit box's own menu: "粘贴".
+            desk.set_clipboard("三体")
+            desk.click(*Program.at(*KEYWORD_BOX))     # a click into a filled box empties it
+            edit_menu(desk, KEYWORD_BOX, "粘贴", shot="edit-menu")
             program.click_element(*SEARCH_BUTTON)
             wait_for(lambda: len(sim.requests("searchbase")) > before, 10, "the disk search")
+            first = sim.requests("searchbase")[before]
+            check(any("三体" in urllib.parse.unquote(first, encoding=e, errors="replace") for e in ("utf-8", "gbk")),
+                  "the disk search did not ask for the pasted keyword: %s" % first)
             program.click_element(*PREVIOUS)
             dismiss_box(desk, "提示", shot="first-page")
             program.click_element(*NEXT)
@@ -448,6 +510,15 @@ def group_search(args, wine, desk, results):
             dismiss_box(desk, "信息", shot="last-page")
             check(not any("&start=100" in t for t in sim.requests("searchbase")), "went past page 10")
         results.run("disk search pages with previous/next", disk_paging)
+
+        def edit_menu_copy():
+            # The keyword box still holds the pasted keyword: "全部选择", then "复制".
+            desk.set_clipboard("before")
+            edit_menu(desk, KEYWORD_BOX, "全部选择")
+            edit_menu(desk, KEYWORD_BOX, "复制")
+            clip = wait_for(lambda: desk.clipboard() != "before" and desk.clipboard(), 10, "the clipboard")
+            check(clip == "三体", "the clipboard holds %r" % clip)
+        results.run("the edit box menu copies the selection", edit_menu_copy)
 
         def share_index_open():
             program.click_element(*OPTIONS[2])
