@@ -106,6 +106,10 @@ void Program::OnStartupWindowCreated() {
     options.styleFlags = kMainStyleFlags;
     host_.Attach(window_, options);
     Mark("attach");
+    // Until the show, nothing of the window is seen: the elements paint
+    // into their own buffers, and the window is composed once, by the show
+    // (a compose per element and per column would be thrown away).
+    host_.Freeze(true);
     // 4. The background picture.
     std::optional<Bytes> picture = ReadWholeFile(setup_.programDir / kPictureFileName);
     host_.SetBackground(picture.value_or(Bytes()), kBackgroundColour);
@@ -142,11 +146,14 @@ void Program::OnStartupWindowCreated() {
     view_->SetControlVisible(PagingControl::NextButton, false);
     view_->SetControlVisible(PagingControl::PageBox, false);
     // 9. Show.
+    host_.Freeze(false);
     readyMs_ = MillisecondsSinceProcessStart();
     Mark("wiring");
     if (setup_.show) {
         host_.Show(7, 200);
         host_.SetCloseEffect(7);
+    } else {
+        host_.Redraw();
     }
     startupMs_ = MillisecondsSinceProcessStart();
     Mark("show");

@@ -166,14 +166,21 @@ class Desk:
         return image
 
     def set_clipboard(self, text):
-        if self.clipboard_owner and self.clipboard_owner.poll() is None:
-            self.clipboard_owner.kill()
+        # The new owner takes the selection over from the old one, so there is
+        # no moment without an owner (Wine would take that for an empty
+        # clipboard and might not look again before the paste).
+        previous = self.clipboard_owner
         self.clipboard_owner = subprocess.Popen(["xclip", "-selection", "clipboard", "-quiet", "-i"],
                                                 stdin=subprocess.PIPE, env=self.env,
                                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.clipboard_owner.stdin.write(text.encode())
         self.clipboard_owner.stdin.close()
-        time.sleep(0.3)
+        # xclip owns the selection only once it has read its input; on a busy
+        # machine that takes a while, and a paste before it finds nothing.
+        wait_for(lambda: self.clipboard() == text, 10, "the clipboard to hold %r" % text)
+        if previous and previous.poll() is None:
+            previous.kill()
+        time.sleep(0.5)   # Wine notices the new owner
 
     def clipboard(self):
         r = subprocess.run(["xclip", "-selection", "clipboard", "-o"], env=self.env, capture_output=True,
@@ -442,7 +449,13 @@ def group_search(args, wine, desk, results):
             desk.set_clipboard("before")
             x, y = row_point(3)
             desk.click(x, y, button=3, pause=0.8)
-            desk.shot("row-menu")
+            menu_shot = desk.shot("row-menu")
+            # The selected row's tint shows beside the open menu, on both sides.
+            for x0, x1 in ((ORIGIN[0] + TABLE[0] + 3, ORIGIN[0] + TABLE[0] + 40), (x + 280, x + 500)):
+                def band(row):
+                    return sum(mean_colour(menu_shot, x0, row_point(row)[1] - 6, x1, row_point(row)[1] + 6)) / 3
+                check(band(3) > band(2) + 25 and band(3) > band(4) + 25,
+                      "row 3 is not tinted under the menu (%.0f against %.0f and %.0f)" % (band(3), band(2), band(4)))
             desk.click(x + 30, y + 33)   # the second item, "复制链接"
             clip = wait_for(lambda: desk.clipboard() != "before" and desk.clipboard(), 10, "the clipboard")
             check(clip == expected[2], "clipboard %r, row 3 holds %r" % (clip, expected[2]))
@@ -539,6 +552,8 @@ def group_search(args, wine, desk, results):
         def dangerous_link():
             type_keyword(desk, "恶意 链接", paste=True)
             program.click_element(*SEARCH_BUTTON)
+            wait_for(lambda: "/s/name/%E6%81%B6%E6%84%8F%20%E9%93%BE%E6%8E%A5" in sim.requests("shareindex"), 15,
+                     "the search for the pasted keyword")
             dismiss_box(desk, "提示")
             before = len(program.opened())
             x, y = row_point(1)
