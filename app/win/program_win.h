@@ -100,6 +100,9 @@ public:
     // Milliseconds from the process start to the moment the window is built
     // and its first frame is about to be presented.
     double ReadyMs() const { return readyMs_; }
+    // Milliseconds from the process start to the first frame of the show
+    // (the window appearing); 0 when the window was not shown.
+    double FirstFrameMs() const { return firstFrameMs_; }
     // Where the start-up went: each step's name with the milliseconds since
     // the process start at which it ended, in order (the start-up report
     // and the benchmark print them).
@@ -128,6 +131,7 @@ private:
     bool ended_ = false;
     double startupMs_ = 0;
     double readyMs_ = 0;
+    double firstFrameMs_ = 0;
     std::vector<StartupMark> marks_;
 };
 

@@ -39,7 +39,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     }
     if (!report.empty()) {
         if (FILE* f = _wfopen(report.c_str(), L"wb")) {
-            std::fprintf(f, "ready_ms=%.1f\nshown_ms=%.1f\n", program->ReadyMs(), program->StartupMs());
+            std::fprintf(f, "ready_ms=%.1f\nfirst_frame_ms=%.1f\nshown_ms=%.1f\n", program->ReadyMs(),
+                         program->FirstFrameMs(), program->StartupMs());
             for (const app::Program::StartupMark& mark : program->StartupMarks())
                 std::fprintf(f, "mark %s=%.1f\n", mark.step, mark.ms);
             std::fclose(f);
