@@ -1,6 +1,8 @@
 // Shell, clipboard and background jobs (see platform_win.h).
 #include "app/win/platform_win.h"
 
+#include <objbase.h>
+
 #include <shellapi.h>
 
 #include <cstring>
@@ -75,11 +77,20 @@ Win32RowPlatform::~Win32RowPlatform() {
 }
 
 void Win32RowPlatform::OpenLink(const Text& link, const std::string& scheme) {
-    if (opener_) {
-        opener_(link, scheme);
-        return;
-    }
-    ShellOpenLink(owner_, link, scheme);
+    // The shell open runs off the window's thread: starting the handler can
+    // take long (the shell may wait until the started program is ready for
+    // input), and the window must keep answering meanwhile. The shell wants
+    // COM on the calling thread; SEE_MASK_NOASYNC makes it finish before the
+    // job (and with it COM) ends.
+    RunInBackground([this, link, scheme] {
+        if (opener_) {
+            opener_(link, scheme);
+            return;
+        }
+        const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+        ShellOpenLink(owner_, link, scheme);
+        if (SUCCEEDED(com)) CoUninitialize();
+    });
 }
 
 bool Win32RowPlatform::CopyText(const Text& text) {

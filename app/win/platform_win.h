@@ -1,7 +1,8 @@
 // The Win32 side of the row actions and the update notice: opening an
 // allowed link through the shell with its scheme named as the class (so the
 // shell never resolves the text as a file or a program), the clipboard in
-// both text forms, and the background jobs of the row actions.
+// both text forms, and the background jobs of the row actions (the shell
+// open is one of them, so a slow handler start never stalls the window).
 // Covered by tests/app_win (clipboard, shell class) and tests/e2e.
 #pragma once
 
@@ -42,7 +43,8 @@ public:
 
     // True while a background job runs.
     bool Busy();
-    // Replaces the shell (tests): gets (link, scheme).
+    // Replaces the shell (tests): gets (link, scheme), on the background
+    // thread that would have run the shell open.
     void SetOpener(std::function<void(const Text&, const std::string&)> opener) { opener_ = std::move(opener); }
 
 private:

@@ -138,7 +138,10 @@ void Program::OnStartupWindowCreated() {
     rows_ = std::make_unique<RowActions>(*view_, *net_, *platform_, [this] { return flow_->SiteCode(); });
     appearance_ = std::make_unique<AppearanceWindow>(AppearanceContext{setup_.programDir, &colours_, &host_, {}});
     flow_->SetAppearanceAction([this] { appearance_->Open(); });
-    flow_->SetBlogAction([this] { OpenBlog(window_, setup_.config); });
+    // The blog opens like a row's link: off the window's thread.
+    flow_->SetBlogAction([this] {
+        OpenBlog(setup_.config, [this](const Text& link, const std::string& scheme) { platform_->OpenLink(link, scheme); });
+    });
 
     // 12. The paging controls appear when a disk option is picked. Hidden
     // before the window is shown, so the show animation never has them.

@@ -40,10 +40,10 @@ bool CheckForUpdate(const Config& config, const UpdateHooks& hooks) {
     return false;
 }
 
-void OpenBlog(HWND owner, const Config& config) {
+void OpenBlog(const Config& config, const std::function<void(const Text& link, const std::string& scheme)>& open) {
     const Text home = BlogHomeAddress(config.blog);
     const LinkVerdict verdict = CheckLink(home, LinkUse::WebPage);
-    if (verdict.allowed) ShellOpenLink(owner, home, verdict.scheme);
+    if (verdict.allowed && open) open(home, verdict.scheme);
 }
 
 }  // namespace sorvix::app

@@ -27,7 +27,8 @@ struct UpdateHooks {
 // True when start-up goes on; false when the program must end (exit code 0).
 bool CheckForUpdate(const Config& config, const UpdateHooks& hooks = {});
 
-// Opens the blog's home page through the shell.
-void OpenBlog(HWND owner, const Config& config);
+// Opens the blog's home page through `open` (link, scheme) when CheckLink
+// allows it as a web page.
+void OpenBlog(const Config& config, const std::function<void(const Text& link, const std::string& scheme)>& open);
 
 }  // namespace sorvix::app

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <mutex>
 
 #include "app/core/result_table.h"
 #include "app/win/program_win.h"
@@ -336,8 +337,19 @@ TEST_F(MainWindowTest, TabMovesBetweenTheShownBoxesAndButtons) {
 
 TEST_F(MainWindowTest, ShareIndexOpenResolvesTheDetailPageAndRefusesHostileLinks) {
     MainWindow& m = program->Main();
+    // The opener runs on the row actions' background thread.
+    std::mutex openedMutex;
     std::vector<std::string> opened;
-    program->Platform().SetOpener([&](const Text& link, const std::string& scheme) { opened.push_back(scheme + " " + link); });
+    std::vector<DWORD> openerThreads;
+    program->Platform().SetOpener([&](const Text& link, const std::string& scheme) {
+        std::lock_guard<std::mutex> lock(openedMutex);
+        opened.push_back(scheme + " " + link);
+        openerThreads.push_back(GetCurrentThreadId());
+    });
+    auto openedNow = [&] {
+        std::lock_guard<std::mutex> lock(openedMutex);
+        return opened;
+    };
     program->View().SetBoxText(EditBox::Keyword, G("恶意 链接"));
     ClickOn(m.OptionHandle(2));
     ClickOn(m.SearchButton());
@@ -348,7 +360,8 @@ TEST_F(MainWindowTest, ShareIndexOpenResolvesTheDetailPageAndRefusesHostileLinks
     program->Rows().OpenRowLink();
     ASSERT_TRUE(PumpUntil([&] { return !boxes.empty(); }));
     EXPECT_EQ(boxes, std::vector<Text>{G("这个链接不安全，不能打开！")});
-    EXPECT_TRUE(opened.empty());
+    PumpFor(200);
+    EXPECT_TRUE(openedNow().empty());
     EXPECT_EQ(sim.Targets(sitesim::Site::kShareIndex).back().rfind("/r/", 0), 0u);
 
     boxes.clear();
@@ -358,10 +371,15 @@ TEST_F(MainWindowTest, ShareIndexOpenResolvesTheDetailPageAndRefusesHostileLinks
     ASSERT_GT(Rows(), 0);
     m.TableControl().Selection(1);
     program->Rows().OpenRowLink();
-    ASSERT_TRUE(PumpUntil([&] { return !opened.empty(); }));
+    ASSERT_TRUE(PumpUntil([&] { return !openedNow().empty(); }));
+    opened = openedNow();
     EXPECT_TRUE(opened[0].rfind("http http://", 0) == 0 || opened[0].rfind("ed2k ed2k://", 0) == 0 ||
                 opened[0].rfind("thunder thunder://", 0) == 0)
         << opened[0];
+    // The shell open ran off the window's thread, which kept answering.
+    std::lock_guard<std::mutex> lock(openedMutex);
+    ASSERT_EQ(openerThreads.size(), 1u);
+    EXPECT_NE(openerThreads[0], GetCurrentThreadId());
 }
 
 }  // namespace

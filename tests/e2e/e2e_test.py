@@ -542,8 +542,6 @@ def group_search(args, wine, desk, results):
             desk.click(x, y, button=3, pause=0.8)
             desk.click(x + 30, y + 13)   # the first item, "打开链接"
             opened = wait_for(lambda: program.opened(), 15, "the stand-in handler")
-            time.sleep(1)
-            desk.shot("after-open")
             detail = [t for t in sim.requests("shareindex") if t.startswith("/r/")]
             check(len(detail) == 1, "detail pages asked %s" % detail)
             page = sim.page("shareindex", detail[0])
@@ -553,7 +551,6 @@ def group_search(args, wine, desk, results):
 
         def dangerous_link():
             type_keyword(desk, "恶意 链接", paste=True)
-            desk.shot("hostile-keyword")
             program.click_element(*SEARCH_BUTTON)
             wait_for(lambda: "/s/name/%E6%81%B6%E6%84%8F%20%E9%93%BE%E6%8E%A5" in sim.requests("shareindex"), 15,
                      "the search for the pasted keyword")
