@@ -31,7 +31,9 @@
 #include <vector>
 
 #include "sites/site_patterns.h"
+#include "text/regex/program_cache.h"
 #include "text/regex/regex.h"
+#include "text/regex/regex_object.h"
 
 namespace {
 
@@ -135,10 +137,27 @@ using Maker = std::function<Runner(const std::string& pattern)>;
 Runner MakeOurs(const std::string& pattern) {
     auto re = std::make_shared<sorvix::regex::Regex>();
     if (!re->Compile(pattern, true, true)) return nullptr;
-    return [re](const std::string& page) {
+    // The bare engine as a caller that keeps its scratch between pages.
+    auto scratch = std::make_shared<sorvix::regex::Scratch>();
+    return [re, scratch](const std::string& page) {
         std::vector<int> spans;
         spans.reserve(4096);
-        return static_cast<long>(re->FindAll(page, true, spans));
+        return static_cast<long>(re->FindAll(*scratch, page, true, spans));
+    };
+}
+
+// RegexObject as the site routines use it: a fresh object per page (the
+// program comes from the process-wide cache), every match's texts kept.
+Runner MakeObject(const std::string& pattern) {
+    if (!sorvix::RegexObject().Search(pattern, "")) {
+        // Compiles (and caches) the pattern outside the timing; a pattern
+        // that finds nothing in "" is still fine, a rejected one is not.
+        if (!sorvix::regex::ProgramCache::Shared().Get(pattern, true, true)) return nullptr;
+    }
+    return [pattern](const std::string& page) {
+        sorvix::RegexObject re;
+        re.Search(pattern, page);
+        return static_cast<long>(re.MatchCount());
     };
 }
 
@@ -310,6 +329,7 @@ int main(int argc, char** argv) {
     };
     const std::vector<Engine> engines = {
         {"sorvix", MakeOurs},
+        {"sorvix-object", MakeObject},
         {"pcre2-jit", [](const std::string& p) { return MakePcre2(p, true); }},
         {"pcre2", [](const std::string& p) { return MakePcre2(p, false); }},
         {"re2", MakeRe2},
