@@ -1,7 +1,8 @@
 // Compile-time facts for the matchers, derived once from the program and
 // never changed by a search: the join points that get visited bits, the lazy
 // gaps "X*?" and what stops them, the runs of ASCII literals compared in one
-// go, and the straight attempt's fixed path of first choices.
+// go, the straight attempt's fixed path of first choices, and the literals
+// every match must contain.
 #include "text/regex/regex.h"
 
 #include <algorithm>
@@ -12,6 +13,165 @@
 namespace sorvix::regex {
 
 using detail::kNpos;
+
+namespace {
+
+// Immediate dominators of the instructions reachable from start (-1 for the
+// others): idom[x] is the last instruction every path from start to x
+// passes through. The iterative algorithm over reverse postorder, which
+// settles in a few passes on the graphs patterns make.
+std::vector<int> Dominators(const Program& prog) {
+    const int ni = static_cast<int>(prog.insts.size());
+    auto successors = [&](int pc, int out[2]) {
+        const Inst& in = prog.insts[pc];
+        int k = 0;
+        if (in.op == Inst::Op::kMatch || in.op == Inst::Op::kFail) return 0;
+        if (in.out >= 0) out[k++] = in.out;
+        if (in.op == Inst::Op::kSplit && in.out1 >= 0) out[k++] = in.out1;
+        return k;
+    };
+    // Postorder by an explicit stack (no recursion on the program's size).
+    std::vector<int> order, rpoIndex(ni, -1);
+    std::vector<uint8_t> state(ni, 0);  // 0 new, 1 on the stack, 2 done
+    std::vector<std::pair<int, int>> stack{{prog.start, 0}};
+    state[prog.start] = 1;
+    while (!stack.empty()) {
+        auto& [pc, next] = stack.back();
+        int succ[2];
+        const int k = successors(pc, succ);
+        if (next < k) {
+            const int q = succ[next++];
+            if (state[q] == 0) {
+                state[q] = 1;
+                stack.push_back({q, 0});
+            }
+            continue;
+        }
+        state[pc] = 2;
+        order.push_back(pc);
+        stack.pop_back();
+    }
+    std::reverse(order.begin(), order.end());
+    for (size_t i = 0; i < order.size(); ++i) rpoIndex[order[i]] = static_cast<int>(i);
+    std::vector<std::vector<int>> preds(ni);
+    for (int pc : order) {
+        int succ[2];
+        const int k = successors(pc, succ);
+        for (int i = 0; i < k; ++i) preds[succ[i]].push_back(pc);
+    }
+    std::vector<int> idom(ni, -1);
+    idom[prog.start] = prog.start;
+    auto intersect = [&](int a, int b) {
+        while (a != b) {
+            while (rpoIndex[a] > rpoIndex[b]) a = idom[a];
+            while (rpoIndex[b] > rpoIndex[a]) b = idom[b];
+        }
+        return a;
+    };
+    for (bool changed = true; changed;) {
+        changed = false;
+        for (size_t i = 1; i < order.size(); ++i) {
+            const int pc = order[i];
+            int d = -1;
+            for (int p : preds[pc]) {
+                if (idom[p] < 0) continue;
+                d = d < 0 ? p : intersect(p, d);
+            }
+            if (d != idom[pc]) {
+                idom[pc] = d;
+                changed = true;
+            }
+        }
+    }
+    return idom;
+}
+
+}  // namespace
+
+void Regex::PrepareRequired() {
+    required_.clear();
+    const Program& prog = program_;
+    const int ni = static_cast<int>(prog.insts.size());
+    const std::vector<int> idom = Dominators(prog);
+    int match = -1;
+    for (int pc = 0; pc < ni; ++pc) {
+        if (prog.insts[pc].op != Inst::Op::kMatch || idom[pc] < 0) continue;
+        if (match >= 0) return;  // several ends: keep it simple, require nothing
+        match = pc;
+    }
+    if (match < 0) return;
+    // Every match passes the dominators of Match, in this order.
+    std::vector<int> chain;
+    for (int pc = match; pc != prog.start; pc = idom[pc]) chain.push_back(pc);
+    std::reverse(chain.begin(), chain.end());
+    // Where a path from a Consume goes before it consumes again: through
+    // empty steps with one way out, it cannot go anywhere else.
+    auto forcedNext = [&](int pc) {
+        int q = prog.insts[pc].out;
+        for (int steps = 0; q >= 0 && steps < 64; ++steps) {
+            const Inst::Op op = prog.insts[q].op;
+            if (op != Inst::Op::kSave && op != Inst::Op::kJmp && op != Inst::Op::kReset && op != Inst::Op::kAssert) break;
+            q = prog.insts[q].out;
+        }
+        return q;
+    };
+    // Dominating literal characters, joined where one forcibly follows the
+    // other, give literals every match holds.
+    std::vector<std::string> literals;
+    std::string current;
+    int last = -1;
+    for (int pc : chain) {
+        const Inst& in = prog.insts[pc];
+        if (in.op != Inst::Op::kConsume) continue;
+        const int16_t lit = prog.setLiteral[in.arg];
+        if (lit < 0) {
+            if (!current.empty()) literals.push_back(current);
+            current.clear();
+            last = -1;
+            continue;
+        }
+        if (current.empty() || last < 0 || forcedNext(last) != pc || current.size() >= 32) {
+            if (!current.empty()) literals.push_back(current);
+            current.clear();
+        }
+        current.push_back(static_cast<char>(lit));
+        last = pc;
+    }
+    if (!current.empty()) literals.push_back(current);
+    // The prefix is what candidates are found by already.
+    std::vector<std::pair<int, std::string>> ranked;
+    for (const std::string& l : literals) {
+        if (!prog.prefix.empty() && prog.prefix.compare(0, l.size(), l) == 0) continue;
+        int best = 1 << 20, second = 1 << 20;
+        for (char ch : l) {
+            const int r = ByteRank(static_cast<unsigned char>(ch), prog.prefixIgnoreCase);
+            if (r < best) {
+                second = best;
+                best = r;
+            } else if (r < second) {
+                second = r;
+            }
+        }
+        ranked.push_back({best + (second == (1 << 20) ? 100 : second), l});
+    }
+    // Rarest first, so that the scan most likely to end a search comes first.
+    std::stable_sort(ranked.begin(), ranked.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (size_t i = 0; i < ranked.size() && i < 4; ++i) {
+        required_.emplace_back(ranked[i].second, prog.prefixIgnoreCase);
+    }
+}
+
+bool Regex::MayMatchFrom(State& st, const unsigned char* s, size_t n, size_t from) const {
+    for (size_t i = 0; i < required_.size(); ++i) {
+        size_t& at = st.requiredAt[i];
+        if (at == kNpos) return false;
+        if (at != State::kUnscanned && at >= from) continue;
+        at = required_[i].Find(s, n, from);
+        if (at == kNpos) return false;
+    }
+    return true;
+}
 
 void Regex::PrepareBacktracker() {
     const Program& prog = program_;

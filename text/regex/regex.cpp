@@ -41,6 +41,7 @@ bool Regex::Compile(std::string_view pattern, bool ignoreCase, bool multiLine, s
         return false;
     }
     prefixFinder_ = LiteralFinder(program_.prefix, program_.prefixIgnoreCase);
+    PrepareRequired();
     if (!program_.hasAssertions) {
         useDfa_ = true;
         PrepareBacktracker();
@@ -78,6 +79,7 @@ bool Regex::Find(State& st, std::string_view subject, size_t from, size_t hint, 
     const bool useDfa = useDfa_ && !st.dfa.failed && strategy != Strategy::kPikeVm;
     const size_t joins = std::max<size_t>(1, static_cast<size_t>(joinCount_));
     const size_t maxWidth = kBacktrackBudgetBits / joins;
+    bool mayMatchChecked = false;
     if (useDfa_ && strategy == Strategy::kAuto && st.specBudget > 0) {
         size_t c = !prefixFinder_.Empty() ? NextCandidate(s, n, from) : from;
         if (c == kNpos) return false;
@@ -85,12 +87,17 @@ bool Regex::Find(State& st, std::string_view subject, size_t from, size_t hint, 
         // page; when it does, it is the leftmost-first match (nothing starts
         // before c, and it is the first path the backtracker would take).
         if (TryStraight(st, subject, c, slots) == Outcome::kFound) return true;
+        // Only now ask for the required literals: on a page whose entries
+        // match, the straight attempt answers and their scans are never paid.
+        if (!MayMatchFrom(st, s, n, c)) return false;
+        mayMatchChecked = true;
         size_t end = std::min({n, c + maxWidth - 1, c + kSpeculativeWindow});
         Outcome o = FindBacktrack(st, subject, c, end, slots, false);
         if (o == Outcome::kFound) return true;
         if (o == Outcome::kNone && end == n) return false;
         from = c;  // nothing starts before c
     }
+    if (!mayMatchChecked && !MayMatchFrom(st, s, n, from)) return false;
     if (useDfa) {
         long long e = DfaEnd(st, subject, from);
         if (e == -1) return false;
@@ -125,6 +132,7 @@ int Regex::FindAll(Scratch& scratch, std::string_view subject, bool global, std:
     Prepare(st);
     st.specBudget = 8 * static_cast<long long>(n) + (1 << 16);
     st.gapMemo.assign(gaps_.size(), GapMemo{});
+    st.requiredAt.assign(required_.size(), State::kUnscanned);
     int count = 0;
     size_t pos = 0, hint = 0;
     while (pos <= n) {

@@ -11,6 +11,9 @@
 // (plus at most kBacktrackBudgetBits of scratch), independent of the
 // subject. A global search never re-runs a failed attempt from later start
 // positions. Paths, in order of preference for assertion-free patterns:
+//   0. required literals (derived at compile time: every match contains
+//      them): where one occurs nowhere in the rest of the subject, the
+//      search ends there;
 //   1. literal-prefix scan (LiteralFinder: a two-byte SIMD filter) to skip
 //      dead text;
 //   2. the straight attempt from that candidate: only the first choice at
@@ -189,6 +192,14 @@ private:
     // npos. Keeps char-boundary alignment.
     size_t NextCandidate(const unsigned char* s, size_t n, size_t from) const;
 
+    // The ASCII literals every match must contain (besides its prefix).
+    void PrepareRequired();
+    // False when some required literal occurs nowhere at or after from (a
+    // boundary), so no match starts there or later. Positions found are
+    // kept in st for the rest of the FindAll, so a subject is scanned once
+    // per literal however many candidates ask.
+    bool MayMatchFrom(State& st, const unsigned char* s, size_t n, size_t from) const;
+
     void PrepareBacktracker();
     void PrepareRuns();
     void PrepareStraight();
@@ -221,6 +232,7 @@ private:
     bool useDfa_ = false;         // assertion-free: the DFA and backtracker apply
     uint64_t id_ = 0;
     LiteralFinder prefixFinder_;  // the literal every match begins with
+    std::vector<LiteralFinder> required_;  // literals every match contains
 };
 
 }  // namespace sorvix::regex

@@ -31,13 +31,6 @@ std::string ReplaceQuoteMarkers(std::string_view pattern) {
 
 bool RegexObject::Search(std::string_view pattern, std::string_view subject, bool caseSensitive,
                          bool multiLine, bool global, bool quoteMarker) {
-    // A subject inside our own match texts (a view of them) would be
-    // cleared under the search: search a copy then.
-    std::string own;
-    if (!texts_.empty() && subject.data() >= texts_.data() && subject.data() < texts_.data() + texts_.size()) {
-        own.assign(subject);
-        subject = own;
-    }
     texts_.clear();
     groupCount_ = 0;
     spans_.clear();

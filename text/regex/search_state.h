@@ -111,6 +111,11 @@ struct Scratch::State {
     std::vector<std::vector<std::pair<size_t, size_t>>> gapSpans;
     std::vector<detail::GapMemo> gapMemo;  // per lazy gap, for straight attempts of one FindAll
     long long specBudget = 0;       // steps left for speculative backtracking
+    // Per required literal: where it next occurs at or after the last
+    // position asked about; kNpos once it occurs nowhere further; kUnscanned
+    // before the first question of a FindAll.
+    static constexpr size_t kUnscanned = detail::kNpos - 1;
+    std::vector<size_t> requiredAt;
     bool hasDfa = false;
     detail::Dfa dfa;
 };
