@@ -88,7 +88,10 @@ void Win32RowPlatform::OpenLink(const Text& link, const std::string& scheme) {
             return;
         }
         const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-        ShellOpenLink(owner_, link, scheme);
+        // No owner: a window the shell made for this thread, owned by the
+        // main window, would tie the two threads' input together, and this
+        // thread pumps no messages while the shell waits.
+        ShellOpenLink(nullptr, link, scheme);
         if (SUCCEEDED(com)) CoUninitialize();
     });
 }

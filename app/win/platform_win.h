@@ -32,7 +32,7 @@ bool CopyTextToClipboard(HWND owner, const Text& text);
 
 class Win32RowPlatform : public RowPlatform {
 public:
-    // view carries steps back to the window's thread; owner owns shell dialogs.
+    // view carries steps back to the window's thread; owner opens the clipboard.
     Win32RowPlatform(WindowAppView& view, HWND owner) : view_(view), owner_(owner) {}
     ~Win32RowPlatform() override;
 
