@@ -409,6 +409,8 @@ std::vector<FaultCase> FaultCases() {
     FaultPlan reset;
     reset.kind = FaultKind::kCutBody;
     reset.cutBytes = 2000;
+    FaultPlan hugeHead = Fault(FaultKind::kHugeHeaders);
+    hugeHead.hugeBytes = 1u << 20;
     return {
         {"refused connection", {}, {}, true, NetStatus::ConnectFailed},
         {"accepted, never answered", x, Fault(FaultKind::kHang), false, NetStatus::SendFailed},
@@ -417,6 +419,11 @@ std::vector<FaultCase> FaultCases() {
          NetStatus::TimedOut, false, true, NetStatus::SendFailed},
         {"reset in the middle of the body", MakeResponse(200, "OK", {}, big), reset, false, NetStatus::ReadFailed,
          true},
+        {"chunk size line that is no number", MakeResponse(200, "OK", {}, big), Fault(FaultKind::kBadChunking),
+         false, NetStatus::ReadFailed, true},
+        {"a megabyte of header lines", MakeResponse(200, "OK", {}, big), hugeHead, false, NetStatus::SendFailed,
+         false, false, NetStatus::ReadFailed},
+        {"every answer a redirect to itself", x, Fault(FaultKind::kRedirectLoop), false, NetStatus::RedirectLoop},
     };
 }
 
