@@ -30,6 +30,7 @@
 namespace sorvix {
 namespace {
 
+using loopback::Fault;
 using loopback::FaultKind;
 using loopback::FaultPlan;
 using loopback::HttpResponse;
@@ -108,14 +109,6 @@ std::string Head(const std::string& statusLine, std::vector<std::string> lines, 
     std::string s = statusLine + "\r\n";
     for (const std::string& l : lines) s += l + "\r\n";
     return s + "Content-Length: " + std::to_string(length) + "\r\nConnection: close\r\n\r\n";
-}
-
-// A fault on every request, or only on targets containing `pathContains`.
-FaultPlan Fault(FaultKind kind, const std::string& pathContains = "") {
-    FaultPlan plan;
-    plan.kind = kind;
-    plan.pathContains = pathContains;
-    return plan;
 }
 
 // A drip of one byte per `dripMs`.

@@ -145,9 +145,7 @@ TEST(Leaks, CallsEndedByTheDeadlineLeaveNothingBehind) {
     ASSERT_TRUE(server.Start());
     server.Route("/drip", MakeResponse(200, "OK", {}, std::string(100, 'd')));
     server.Route("/ok", MakeResponse(200, "OK", {}, "fine"));
-    FaultPlan drip;
-    drip.kind = FaultKind::kDripBody;
-    drip.pathContains = "/drip";
+    FaultPlan drip = loopback::Fault(FaultKind::kDripBody, "/drip");
     drip.dripMs = 40;
     drip.dripBytes = 1;
     server.SetFaults(drip);

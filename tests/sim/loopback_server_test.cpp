@@ -16,6 +16,7 @@
 namespace sorvix {
 namespace {
 
+using loopback::Fault;
 using loopback::FaultKind;
 using loopback::FaultPlan;
 using loopback::HttpServer;
@@ -55,12 +56,6 @@ Timed Exchange(std::uint16_t port, const std::string& request, int timeoutMs = 1
     }
     t.end = SecondsSince(t0);
     return t;
-}
-
-FaultPlan Plan(FaultKind kind) {
-    FaultPlan plan;
-    plan.kind = kind;
-    return plan;
 }
 
 class LoopbackServerTest : public ::testing::Test {
@@ -154,16 +149,16 @@ TEST_F(LoopbackServerTest, EachFaultSendsWhatItSays) {
         FaultPlan plan;
         std::function<void(const Timed&)> check;
     };
-    FaultPlan cut = Plan(FaultKind::kCutBody);
+    FaultPlan cut = Fault(FaultKind::kCutBody);
     cut.cutBytes = 10;
-    FaultPlan huge = Plan(FaultKind::kHugeHeaders);
+    FaultPlan huge = Fault(FaultKind::kHugeHeaders);
     huge.hugeBytes = 200000;
-    FaultPlan hugeBody = Plan(FaultKind::kHugeBody);
+    FaultPlan hugeBody = Fault(FaultKind::kHugeBody);
     hugeBody.hugeBytes = 100000;
-    FaultPlan dripBody = Plan(FaultKind::kDripBody);
+    FaultPlan dripBody = Fault(FaultKind::kDripBody);
     dripBody.dripMs = 10;
     dripBody.dripBytes = 8;  // 10 pieces of body
-    FaultPlan drip = Plan(FaultKind::kDrip);
+    FaultPlan drip = Fault(FaultKind::kDrip);
     drip.dripMs = 10;
     drip.dripBytes = 1;
     const Case cases[] = {
@@ -173,9 +168,9 @@ TEST_F(LoopbackServerTest, EachFaultSendsWhatItSays) {
              EXPECT_EQ(t.all, wholeHead + body.substr(0, 10));
              EXPECT_TRUE(t.reset);
          }},
-        {"cut at half by default", Plan(FaultKind::kCutBody),
+        {"cut at half by default", Fault(FaultKind::kCutBody),
          [&](const Timed& t) { EXPECT_EQ(t.all, wholeHead + body.substr(0, 40)); }},
-        {"reset: nothing at all", Plan(FaultKind::kReset), [&](const Timed& t) { EXPECT_EQ(t.all, ""); }},
+        {"reset: nothing at all", Fault(FaultKind::kReset), [&](const Timed& t) { EXPECT_EQ(t.all, ""); }},
         {"huge headers before the answer's own", huge,
          [&](const Timed& t) {
              std::size_t end = t.all.find("\r\n\r\n");
@@ -192,12 +187,12 @@ TEST_F(LoopbackServerTest, EachFaultSendsWhatItSays) {
              EXPECT_EQ(got.size(), 100000u);
              EXPECT_EQ(got.substr(0, 80), body);
          }},
-        {"bad chunking: one good chunk, then a size that is no number", Plan(FaultKind::kBadChunking),
+        {"bad chunking: one good chunk, then a size that is no number", Fault(FaultKind::kBadChunking),
          [&](const Timed& t) {
              EXPECT_EQ(t.all, "HTTP/1.1 200 OK\r\nX-Own: kept\r\nTransfer-Encoding: chunked\r\nConnection: close\r\n\r\n"
                               "28\r\n" + body.substr(0, 40) + "\r\nzz\r\n" + body.substr(40) + "\r\n0\r\n\r\n");
          }},
-        {"redirect loop: back to the very target", Plan(FaultKind::kRedirectLoop),
+        {"redirect loop: back to the very target", Fault(FaultKind::kRedirectLoop),
          [&](const Timed& t) {
              EXPECT_EQ(t.all.rfind("HTTP/1.1 302 Found\r\n", 0), 0u) << t.all;
              EXPECT_NE(t.all.find("\r\nLocation: /f?n=1\r\n"), std::string::npos) << t.all;
@@ -226,7 +221,7 @@ TEST_F(LoopbackServerTest, EachFaultSendsWhatItSays) {
 TEST_F(LoopbackServerTest, AFaultHitsOnlyTargetsContainingItsText) {
     server.Route("/slow", MakeResponse(200, "OK", {}, "s"));
     server.Route("/fine", MakeResponse(200, "OK", {}, "f"));
-    FaultPlan plan = Plan(FaultKind::kReset);
+    FaultPlan plan = Fault(FaultKind::kReset);
     plan.pathContains = "/slow";
     server.SetFaults(plan);
     EXPECT_FALSE(RawGet(server.Port(), "/slow").gotHeader);
@@ -236,7 +231,7 @@ TEST_F(LoopbackServerTest, AFaultHitsOnlyTargetsContainingItsText) {
 
 TEST_F(LoopbackServerTest, StopEndsDrippingAndHungConnectionsAtOnce) {
     server.Route("/d", MakeResponse(200, "OK", {}, std::string(1000, 'd')));
-    FaultPlan plan = Plan(FaultKind::kDripBody);
+    FaultPlan plan = Fault(FaultKind::kDripBody);
     plan.dripMs = 1000;
     plan.pathContains = "/d";
     server.SetFaults(plan);
@@ -255,7 +250,7 @@ TEST_F(LoopbackServerTest, StopEndsDrippingAndHungConnectionsAtOnce) {
 
 TEST_F(LoopbackServerTest, WaitIdleWaitsForServedConnectionsOnly) {
     server.Route("/d", MakeResponse(200, "OK", {}, std::string(5, 'd')));
-    FaultPlan plan = Plan(FaultKind::kDripBody);
+    FaultPlan plan = Fault(FaultKind::kDripBody);
     plan.dripMs = 100;
     plan.dripBytes = 1;
     server.SetFaults(plan);

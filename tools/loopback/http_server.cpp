@@ -131,6 +131,13 @@ bool ParseFaultName(const std::string& text, FaultKind* kind) {
     return false;
 }
 
+FaultPlan Fault(FaultKind kind, const std::string& pathContains) {
+    FaultPlan plan;
+    plan.kind = kind;
+    plan.pathContains = pathContains;
+    return plan;
+}
+
 std::string BreakMarkup(const std::string& body) {
     std::string cut = body.substr(0, body.size() * 6 / 10);
     std::string out;

@@ -98,6 +98,10 @@ struct FaultPlan {
     std::size_t dripBytes = 16;
 };
 
+// A plan of one fault on every request, or only on targets containing
+// `pathContains`.
+FaultPlan Fault(FaultKind kind, const std::string& pathContains = "");
+
 // Truncates a page at about 60 % (possibly inside a multi-byte character)
 // and drops every seventh '>' and '"', so tags and attributes stop closing.
 std::string BreakMarkup(const std::string& body);
