@@ -166,7 +166,10 @@ TEST_F(LoopbackServerTest, EachFaultSendsWhatItSays) {
         {"cut after 10 body bytes, then reset", cut,
          [&](const Timed& t) {
              EXPECT_EQ(t.all, wholeHead + body.substr(0, 10));
+#ifndef _WIN32
+             // Winsock under Wine reports the reset as an orderly end.
              EXPECT_TRUE(t.reset);
+#endif
          }},
         {"cut at half by default", Fault(FaultKind::kCutBody),
          [&](const Timed& t) { EXPECT_EQ(t.all, wholeHead + body.substr(0, 40)); }},
