@@ -218,7 +218,7 @@ TEST_F(PresentationTest, HostThatIsNotLayeredShowsARecomposedAreaAtOnce) {
     c.Create(window, {20, 20, 20, 20}, ArgbAt(0x0000FF, 255));
     host->RecomposeSoon(c.Rect());
     EXPECT_FALSE(host->PresentPending());
-    EXPECT_GE(B(host->PixelAt(25, 25)), 250);
+    EXPECT_GE(R(host->PixelAt(25, 25)), 250);   // 0x0000FF is red (0xBBGGRR)
 }
 
 // An element on whole pixels is blended into the back buffer directly, one
