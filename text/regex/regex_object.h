@@ -8,8 +8,10 @@
 // group texts are byte-exact substrings of the subject. An index outside the
 // matches or groups gives the empty text. Instances belong to the thread that
 // made them; they hold no COM or other platform state. Compiled patterns
-// are pooled for the whole process, so a pattern run page after page is
-// compiled once per thread that runs it at the same time.
+// come from the process-wide ProgramCache (program_cache.h), so a pattern
+// run page after page, thread after thread, is compiled once per process.
+// Search reads the caller's subject in place and keeps only the matches'
+// bytes, so six patterns over one page do not copy the page six times.
 // Covered by tests/regex/regex_object_test.cpp.
 #pragma once
 
@@ -17,6 +19,7 @@
 #include <utility>
 #include <vector>
 
+#include "text/regex/regex.h"
 #include "text/text.h"
 
 namespace sorvix {
@@ -41,12 +44,13 @@ public:
 private:
     Text SpanText(int index, int group) const;  // group 0 = the whole match
 
-    // For each match, (1 + groupCount_) pairs of byte offsets [begin, end)
-    // into subject_: the whole match, then each group; -1 marks a group that
-    // did not take part.
-    Text subject_;
+    // The matches' bytes, one after another. For each match, (1 +
+    // groupCount_) pairs of byte offsets [begin, end) into texts_: the whole
+    // match, then each group; -1 marks a group that did not take part.
+    Text texts_;
     int groupCount_ = 0;
     std::vector<int> spans_;
+    regex::Scratch scratch_;  // kept between searches: its DFA states stay warm
 };
 
 }  // namespace sorvix
