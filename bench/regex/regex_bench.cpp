@@ -450,9 +450,12 @@ bool IsLadder(const std::string& label) { return label.rfind("adv", 0) == 0; }
 
 int main(int argc, char** argv) {
     bool quick = false, all = false;
+    std::string onlySite, onlyPage;  // --site NAME, --page PREFIX: a part of the run
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--quick") == 0) quick = true;
         if (std::strcmp(argv[i], "--all") == 0) all = true;
+        if (std::strcmp(argv[i], "--site") == 0 && i + 1 < argc) onlySite = argv[++i];
+        if (std::strcmp(argv[i], "--page") == 0 && i + 1 < argc) onlyPage = argv[++i];
     }
     using namespace sorvix::site_pattern;
     Patterns shareFields;
@@ -497,6 +500,7 @@ int main(int argc, char** argv) {
 
     std::vector<std::string> goals, growth;
     for (const Site& site : sites) {
+        if (!onlySite.empty() && onlySite != site.name) continue;
         struct PageDef {
             std::string label;
             std::string text;
@@ -513,6 +517,13 @@ int main(int argc, char** argv) {
             pages.push_back({kind + "0.25MB", Adversarial(site, 250000, needed)});
             pages.push_back({kind + "1MB", Adversarial(site, 1000000, needed)});
             if (!quick) pages.push_back({kind + "4MB", Adversarial(site, 4000000, needed)});
+        }
+        if (!onlyPage.empty()) {
+            std::vector<PageDef> kept;
+            for (auto& p : pages) {
+                if (p.label.rfind(onlyPage, 0) == 0) kept.push_back(std::move(p));
+            }
+            pages = std::move(kept);
         }
 
         // Node: one process per page, killed at the time limit.
@@ -607,6 +618,7 @@ int main(int argc, char** argv) {
         // Ladders: time for 4x the input (1 MB -> 4 MB, or 0.25 -> 1 MB in --quick).
         for (const std::string kind : {"adv-", "adv-lit-"}) {
             const std::string small = kind + (quick ? "0.25MB" : "1MB"), large = kind + (quick ? "1MB" : "4MB");
+            if (!byPage.count(small) || !byPage.count(large)) continue;
             std::string line = std::string(site.name) + " " + kind + "ladder " + small + " -> " + large + ":";
             for (size_t e = 0; e <= engines.size(); ++e) {
                 const Result& a = byPage[small][e];

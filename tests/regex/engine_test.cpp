@@ -203,6 +203,23 @@ TEST(RegexEngine, RequiredLiteralsOnlyWhereEveryMatchHasThem) {
     }
 }
 
+// Candidates that fail: decoys that stop at a line end, several candidates
+// inside one scanned span, and attempts that reach a gap's exit and fail
+// later, where the gap may still go on past that exit.
+TEST(RegexEngine, FailedCandidatesAndDecoys) {
+    RunRows({
+        {"<a href=\"(.*?)\" t>", "<a href=\"x\">\n<a href=\"y\" t>", "g", "<a href=\"y\" t>{y};"},
+        {"<a (.*?)\" t>(\\d)", "<a x\" t>y\" t>1", "g", "<a x\" t>y\" t>1{x\" t>y}{1};"},
+        {"k(.*?)yz", "k k k yq\nk yz k", "g", "k yz{ };"},
+        {"k(.*?)yz", "k1 k2 k3 yzk4 yz", "g", "k1 k2 k3 yz{1 k2 k3 };k4 yz{4 };"},
+        {"k.*?y\n", "k k k y k y\n", "g", "k k k y k y\n;"},
+        {"k.*?y\n", "k k\rk y\n", "g", "k y\n;"},
+        {"<b>(.*?)</b>x", "<b>1</b> <b>2</b>x", "g", "<b>1</b> <b>2</b>x{1</b> <b>2};"},
+        {"<b>([^<]*?)</b>x", "<b>1</b> <b>2</b>x", "g", "<b>2</b>x{2};"},
+        {"<i>(.*?)</i>\t", "<i>\xD6\xD0</i> <i>\xB9\xFA\n</i>\t<i>b</i>\t", "g", "<i>b</i>\t{b};"},
+    });
+}
+
 TEST(RegexEngine, ManyMatchesInOneSubject) {
     std::string page;
     for (int i = 0; i < 10000; ++i) page += "<b>" + std::to_string(i) + "</b>\xD6\xD0";

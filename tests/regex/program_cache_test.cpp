@@ -159,6 +159,35 @@ TEST(SharedProgram, ThreadsSearchingOneProgramAtOnceGetTheirOwnAnswers) {
     EXPECT_EQ(wrong.load(), 0);
 }
 
+// One scratch carried from path to path (as a pooled one is from search to
+// search) must answer as a fresh one does: the backtracker leaves jobs on
+// the shared work stack when it finds a match.
+TEST(SharedProgram, OneScratchAcrossPathsAnswersAsAFreshOne) {
+    struct Row {
+        const char* pattern;
+        const char* subject;
+    };
+    const Row rows[] = {
+        {"\\s+", "a \xA1\xA1\tb"},
+        {"(a|ab)(c|bcd)(d*)", "abcd abcd"},
+        {"<b>(.*?)</b>", "<b>x</b> <B>y</b>"},
+        {"x*", "axxb"},
+    };
+    const Strategy paths[] = {Strategy::kAuto, Strategy::kPikeVm, Strategy::kDfaPikeVm, Strategy::kDfaBacktrack};
+    for (const Row& r : rows) {
+        Regex re;
+        ASSERT_TRUE(re.Compile(r.pattern, true, true));
+        for (Strategy first : paths) {
+            for (Strategy second : paths) {
+                Scratch carried, fresh;
+                Answer(re, carried, r.subject, first);
+                EXPECT_EQ(Answer(re, carried, r.subject, second), Answer(re, fresh, r.subject, second))
+                    << r.pattern << " after path " << static_cast<int>(first) << ", path " << static_cast<int>(second);
+            }
+        }
+    }
+}
+
 TEST(SharedProgram, AScratchMovesBetweenProgramsSafely) {
     // A scratch sized for a small program, then handed a big one and back.
     Regex small, big, again;

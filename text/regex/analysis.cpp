@@ -152,9 +152,13 @@ void Regex::PrepareRequired() {
                 second = r;
             }
         }
-        ranked.push_back({best + (second == (1 << 20) ? 100 : second), l});
+        // Line feeds and tabs are what minifiers and reformatted templates
+        // drop, so a literal holding one is the likeliest to be missing.
+        const bool layout = l.find_first_of("\n\r\t") != std::string::npos;
+        ranked.push_back({(layout ? 0 : 1000) + best + (second == (1 << 20) ? 100 : second), l});
     }
-    // Rarest first, so that the scan most likely to end a search comes first.
+    // Likeliest missing first, so that the scan most likely to end a search
+    // comes first.
     std::stable_sort(ranked.begin(), ranked.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });
     for (size_t i = 0; i < ranked.size() && i < 4; ++i) {

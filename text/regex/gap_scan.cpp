@@ -16,8 +16,9 @@ namespace sorvix::regex {
 using detail::kNpos;
 
 size_t Regex::GapStop(const Gap& g, const unsigned char* s, size_t n, size_t p, size_t end, GapMemo* memo,
-                      bool* exitHit) const {
+                      bool* exitHit, size_t* scanned) const {
     if (exitHit) *exitHit = false;
+    const size_t p0 = p;
     if (g.fast) {
         // The loop cannot pass a blocking byte; those are below 0x40, so
         // never trail bytes, and where one is found a character begins. One
@@ -34,12 +35,18 @@ size_t Regex::GapStop(const Gap& g, const unsigned char* s, size_t n, size_t p, 
             r = std::min(end, g.exit.Find(s, n, lo, end - 1, p));
             if (exitHit) *exitHit = r < end;
         }
-        if (r < end) return r;
+        // Nothing stops the loop or begins the exit in [p, r): later
+        // searches from inside that span go straight to r.
         if (memo) {
-            if (!(p >= memo->clearFrom && p <= memo->clearTo)) memo->clearFrom = p;
-            memo->clearTo = end;
+            if (p >= memo->clearFrom && p <= memo->clearTo) {
+                memo->clearTo = std::max(memo->clearTo, r);
+            } else {
+                memo->clearFrom = p;
+                memo->clearTo = r;
+            }
         }
-        return end;
+        if (scanned) *scanned = r > lo ? r - lo : 0;
+        return r;
     }
     const Program& prog = program_;
     while (p < end) {
@@ -53,6 +60,7 @@ size_t Regex::GapStop(const Gap& g, const unsigned char* s, size_t n, size_t p, 
         if (g.stopClass[prog.ClassAt(s, p, n, len)]) break;
         p += len;
     }
+    if (scanned) *scanned = p - p0;
     return p;
 }
 

@@ -68,9 +68,7 @@ long long Regex::DfaEnd(State& st, std::string_view subject, size_t from) const 
         int id = static_cast<int>(d.states.size());
         d.states.push_back(d.list);
         d.isMatch.push_back(prog.insts[d.list.back()].op == Inst::Op::kMatch);
-        d.trans.resize(d.states.size() * classes, -2);
-        d.rowMatch.resize(d.states.size() * classes, 0);
-        d.rowMatch[static_cast<size_t>(id) * classes] = d.isMatch.back();
+        d.trans.resize(d.states.size() * classes, detail::Dfa::kUnknown);
         d.index.emplace(std::move(key), id);
         return id;
     };
@@ -88,32 +86,56 @@ long long Regex::DfaEnd(State& st, std::string_view subject, size_t from) const 
     const auto* s = reinterpret_cast<const unsigned char*>(subject.data());
     const size_t n = subject.size();
     const bool usePrefix = !prefixFinder_.Empty();
+    constexpr uint32_t kSpecial = detail::Dfa::kSpecial;
     long long lastEnd = d.isMatch[d.start] ? static_cast<long long>(from) : -1;
     // Local copies: the compiler cannot keep the vectors' data in registers
     // across the stores of the loop. Refreshed whenever a state is added.
-    const int32_t* trans = d.trans.data();
-    const uint8_t* rowMatch = d.rowMatch.data();
+    const uint32_t* trans = d.trans.data();
     const uint16_t* byteClass = prog.byteClass;
-    const size_t startRow = static_cast<size_t>(d.start) * classes;
-    size_t row = startRow;
+    const uint32_t startRow = static_cast<uint32_t>(d.start) * static_cast<uint32_t>(classes);
+    uint32_t row = startRow;
     size_t p = from;
+    if (usePrefix) {
+        p = NextCandidate(s, n, p);
+        if (p == kNpos) return lastEnd;
+    }
     while (p < n) {
-        if (row == startRow && usePrefix) {
-            size_t q = NextCandidate(s, n, p);
-            if (q == kNpos) break;
-            p = q;
+        // The common step: a one-byte character, a known ordinary state.
+        // Four at a time while the subject lasts.
+        while (p + 4 <= n) {
+            const unsigned char b0 = s[p], b1 = s[p + 1], b2 = s[p + 2], b3 = s[p + 3];
+            if ((b0 | b1 | b2 | b3) >= 0x80) break;
+            uint32_t next = trans[row + byteClass[b0]];
+            if (next >= kSpecial) break;
+            row = next;
+            next = trans[row + byteClass[b1]];
+            if (next >= kSpecial) { p += 1; break; }
+            row = next;
+            next = trans[row + byteClass[b2]];
+            if (next >= kSpecial) { p += 2; break; }
+            row = next;
+            next = trans[row + byteClass[b3]];
+            if (next >= kSpecial) { p += 3; break; }
+            row = next;
+            p += 4;
         }
+        if (p >= n) break;
         size_t len;
         int cls;
-        unsigned char b = s[p];
+        const unsigned char b = s[p];
         if (b < 0x81) {
             cls = byteClass[b];
             len = 1;
         } else {
             cls = prog.ClassAt(s, p, n, len);
         }
-        int32_t next = trans[row + static_cast<size_t>(cls)];
-        if (next == -2) {
+        uint32_t next = trans[row + static_cast<uint32_t>(cls)];
+        if (next < kSpecial) {
+            row = next;
+            p += len;
+            continue;
+        }
+        if (next == detail::Dfa::kUnknown) {
             const size_t state = row / classes;
             d.seen.Clear();
             d.list.clear();
@@ -127,15 +149,23 @@ long long Regex::DfaEnd(State& st, std::string_view subject, size_t from) const 
                 d.failed = true;
                 return -2;
             }
-            next = id < 0 ? -1 : static_cast<int32_t>(static_cast<size_t>(id) * classes);
-            d.trans[row + static_cast<size_t>(cls)] = next;
+            if (id < 0) {
+                next = detail::Dfa::kDead;
+            } else {
+                next = static_cast<uint32_t>(static_cast<size_t>(id) * classes);
+                if (d.isMatch[static_cast<size_t>(id)] || (usePrefix && id == d.start)) next |= kSpecial;
+            }
+            d.trans[row + static_cast<uint32_t>(cls)] = next;
             trans = d.trans.data();
-            rowMatch = d.rowMatch.data();
         }
-        if (next < 0) break;
-        row = static_cast<size_t>(next);
+        if (next == detail::Dfa::kDead) break;
+        row = next & ~kSpecial;
         p += len;
-        if (rowMatch[row]) lastEnd = static_cast<long long>(p);
+        if (d.isMatch[row / classes]) lastEnd = static_cast<long long>(p);
+        if (usePrefix && row == startRow) {
+            p = NextCandidate(s, n, p);
+            if (p == kNpos) break;
+        }
     }
     return lastEnd;
 }

@@ -103,6 +103,9 @@ bool Regex::FindPike(State& st, std::string_view subject, size_t from, size_t hi
     size_t p = from;
     int prev = prog.hasAssertions ? classBefore(hint, from) : -1;
     sc.clist.Clear();
+    // The work stack is shared with the backtracker, which leaves its
+    // unexplored jobs behind when it finds a match.
+    sc.stack.clear();
     for (;;) {
         if (!matched) {
             if (sc.clist.Empty() && !prefixFinder_.Empty()) {

@@ -82,11 +82,26 @@ bool Regex::Find(State& st, std::string_view subject, size_t from, size_t hint, 
     bool mayMatchChecked = false;
     if (useDfa_ && strategy == Strategy::kAuto && st.specBudget > 0) {
         size_t c = !prefixFinder_.Empty() ? NextCandidate(s, n, from) : from;
-        if (c == kNpos) return false;
         // The path of first choices succeeds on most entries of a result
         // page; when it does, it is the leftmost-first match (nothing starts
         // before c, and it is the first path the backtracker would take).
-        if (TryStraight(st, subject, c, slots) == Outcome::kFound) return true;
+        // When it shows that nothing starts at c, the next candidate is
+        // tried the same way: a decoy costs one straight attempt.
+        // The first search of a subject asks for the required literals at
+        // once: on a page that holds them they are found within the first
+        // entry, and a page that lacks one (minified, or hostile) costs one
+        // scan in all.
+        if (c != kNpos && !required_.empty() && st.requiredAt[0] == State::kUnscanned) {
+            if (!MayMatchFrom(st, s, n, c)) return false;
+        }
+        for (;;) {
+            if (c == kNpos) return false;
+            const Outcome o = TryStraight(st, subject, c, slots);
+            if (o == Outcome::kFound) return true;
+            if (o != Outcome::kNone || st.specBudget <= 0) break;
+            if (c >= n) return false;
+            c = NextCandidate(s, n, c + GbkCharLength(s, c, n));
+        }
         // Only now ask for the required literals: on a page whose entries
         // match, the straight attempt answers and their scans are never paid.
         if (!MayMatchFrom(st, s, n, c)) return false;

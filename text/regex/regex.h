@@ -206,9 +206,10 @@ private:
 
     // First position >= p (a boundary) where the loop of gap g stops or its
     // exit may begin, or end. With exitHit, tells whether the exit's
-    // literal was found there (fast gaps only).
+    // literal was found there (fast gaps only). With scanned, tells how many
+    // bytes this call read (the memo spares the ones seen before).
     size_t GapStop(const Gap& g, const unsigned char* s, size_t n, size_t p, size_t end, GapMemo* memo,
-                   bool* exitHit = nullptr) const;
+                   bool* exitHit = nullptr, size_t* scanned = nullptr) const;
     // The literal run reached from pc through empty steps, and how many of
     // its leading bytes equal those of lit (compared folded): a hit of lit
     // there has compared them already.

@@ -2,6 +2,8 @@
 #include "text/regex/regex_object.h"
 
 #include <memory>
+#include <mutex>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -27,6 +29,39 @@ std::string ReplaceQuoteMarkers(std::string_view pattern) {
     return out;
 }
 
+// Idle search states, lent to one Search at a time. A state last used with
+// the same program is preferred (its DFA states are built already); the pool
+// is a plain process-wide list, not thread-local storage (see
+// program_cache.h).
+class ScratchPool {
+public:
+    std::unique_ptr<regex::Scratch> Take(uint64_t program) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        for (size_t i = idle_.size(); i-- > 0;) {
+            if (idle_[i].first != program) continue;
+            std::unique_ptr<regex::Scratch> s = std::move(idle_[i].second);
+            idle_.erase(idle_.begin() + static_cast<std::ptrdiff_t>(i));
+            return s;
+        }
+        return std::make_unique<regex::Scratch>();
+    }
+    void Give(uint64_t program, std::unique_ptr<regex::Scratch> s) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (idle_.size() >= kIdle) idle_.erase(idle_.begin());   // the oldest goes
+        idle_.emplace_back(program, std::move(s));
+    }
+
+private:
+    static constexpr size_t kIdle = 16;
+    std::mutex mutex_;
+    std::vector<std::pair<uint64_t, std::unique_ptr<regex::Scratch>>> idle_;
+};
+
+ScratchPool& Scratches() {
+    static ScratchPool* pool = new ScratchPool;   // never destroyed: threads may still search at exit
+    return *pool;
+}
+
 }  // namespace
 
 bool RegexObject::Search(std::string_view pattern, std::string_view subject, bool caseSensitive,
@@ -39,7 +74,9 @@ bool RegexObject::Search(std::string_view pattern, std::string_view subject, boo
                     : regex::ProgramCache::Shared().Get(pattern, !caseSensitive, multiLine);
     if (!re) return false;
     groupCount_ = re->GroupCount();
-    re->FindAll(scratch_, subject, global, spans_);
+    std::unique_ptr<regex::Scratch> scratch = Scratches().Take(re->Id());
+    re->FindAll(*scratch, subject, global, spans_);
+    Scratches().Give(re->Id(), std::move(scratch));
     // Keep each match's bytes and move its offsets onto them; every group
     // lies inside its match.
     const size_t per = 2 * (static_cast<size_t>(groupCount_) + 1);

@@ -11,7 +11,9 @@
 // come from the process-wide ProgramCache (program_cache.h), so a pattern
 // run page after page, thread after thread, is compiled once per process.
 // Search reads the caller's subject in place and keeps only the matches'
-// bytes, so six patterns over one page do not copy the page six times.
+// bytes, so six patterns over one page do not copy the page six times. The
+// search state (DFA states, visited bits) is lent from a process-wide pool
+// for the length of one Search, so it stays warm from page to page.
 // Covered by tests/regex/regex_object_test.cpp.
 #pragma once
 
@@ -19,7 +21,6 @@
 #include <utility>
 #include <vector>
 
-#include "text/regex/regex.h"
 #include "text/text.h"
 
 namespace sorvix {
@@ -50,7 +51,6 @@ private:
     Text texts_;
     int groupCount_ = 0;
     std::vector<int> spans_;
-    regex::Scratch scratch_;  // kept between searches: its DFA states stay warm
 };
 
 }  // namespace sorvix

@@ -84,10 +84,15 @@ struct Dfa {
     std::vector<std::vector<int>> states;
     std::unordered_map<std::string, int> index;
     // states x classCount: the next state's row (its id times classCount),
-    // so that a step is one add and one load; -2 unknown, -1 dead.
-    std::vector<int32_t> trans;
+    // so that a step is one add and one load. A row that needs a look on
+    // arrival (a match state, or the start state when a literal prefix can
+    // skip ahead from it) carries kSpecial; kDead and kUnknown are above
+    // it too, so the common step is a single compare.
+    static constexpr uint32_t kSpecial = 1u << 30;
+    static constexpr uint32_t kUnknown = 0xFFFFFFFEu;
+    static constexpr uint32_t kDead = 0xFFFFFFFFu;
+    std::vector<uint32_t> trans;
     std::vector<uint8_t> isMatch;   // per state id
-    std::vector<uint8_t> rowMatch;  // like trans: isMatch at each row's start
     SparseSet seen;
     std::vector<int> stack;
     std::vector<int> list;

@@ -2,8 +2,11 @@
 // at every step (the path laid out at compile time in analysis.cpp),
 // passing lazy gaps by one scan and literal runs by one comparison.
 // Guarantees: when it reaches Match, that is the leftmost-first match from
-// this start (the first path any backtracker would take); when it cannot,
-// it answers "unknown", never "no match", and another path decides. Its
+// this start (the first path any backtracker would take). It answers "no
+// match from this start" only when the path it followed had no other
+// choice: every gap on it ended at a byte the loop cannot pass (or at the
+// subject's end) with no exit there, and then a literal or character failed.
+// Otherwise it answers "unknown" and another path decides. Its
 // steps are charged to the search's speculative budget, so it cannot make a
 // search superlinear.
 #include "text/regex/regex.h"
@@ -30,6 +33,10 @@ Regex::Outcome Regex::TryStraight(State& st, std::string_view subject, size_t st
     // True right after a literal hit (the prefix, where callers start, or
     // a gap's exit): the next run skips the bytes the hit compared.
     bool hit = !prefixFinder_.Empty();
+    // Whether the path passed a place with another choice left (a gap that
+    // stopped at its exit, or a gap whose stop cannot tell), and whether it
+    // ended on a failed literal or character.
+    bool open = false, failed = false;
     for (const StraightOp* op = straight_.data(); steps <= sc.specBudget; ++op) {
         switch (op->kind) {
             case StraightOp::kSave:
@@ -42,7 +49,10 @@ Regex::Outcome Regex::TryStraight(State& st, std::string_view subject, size_t st
                 const Run& run = runs_[static_cast<size_t>(op->a)];
                 const size_t m = run.lit.size();
                 const size_t v = hit ? op->known : 0;
-                if (p + m > n || !SameFolded(s + p + v, run.lit.data() + v, run.fold.data() + v, m - v)) break;
+                if (p + m > n || !SameFolded(s + p + v, run.lit.data() + v, run.fold.data() + v, m - v)) {
+                    failed = true;
+                    break;
+                }
                 p += m;
                 hit = false;
                 continue;
@@ -51,14 +61,21 @@ Regex::Outcome Regex::TryStraight(State& st, std::string_view subject, size_t st
                 // The first choice at every position before the stop is
                 // the exit, which fails there; at the stop it is the exit.
                 const size_t g = static_cast<size_t>(op->a);
-                const size_t r = GapStop(gaps_[g], s, n, p, n, &sc.gapMemo[g], &hit);
-                steps += static_cast<long long>((r - p) / 16);
+                size_t scanned = 0;
+                const size_t r = GapStop(gaps_[g], s, n, p, n, &sc.gapMemo[g], &hit, &scanned);
+                // A fast gap stopped without its exit stopped at a byte its
+                // loop cannot pass: no other way on from here.
+                if (hit || !gaps_[g].fast) open = true;
+                steps += static_cast<long long>(scanned / 16);
                 p = r;
                 continue;
             }
             case StraightOp::kConsume: {
                 size_t len;
-                if (p >= n || !prog.Member(op->a, prog.ClassAt(s, p, n, len))) break;
+                if (p >= n || !prog.Member(op->a, prog.ClassAt(s, p, n, len))) {
+                    failed = true;
+                    break;
+                }
                 p += len;
                 hit = false;
                 continue;
@@ -73,6 +90,7 @@ Regex::Outcome Regex::TryStraight(State& st, std::string_view subject, size_t st
         break;
     }
     sc.specBudget -= steps;
+    if (result == Outcome::kUnknown && failed && !open) result = Outcome::kNone;
     return result;
 }
 
