@@ -36,8 +36,37 @@ mkdir -p "$(dirname "$WINEPREFIX")"
   fi
 ) 9>"$WINEPREFIX.lock"
 
-if [ $display = 1 ]; then
-  exec xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" wine "$@"
-else
+if [ $display = 0 ]; then
   exec wine "$@"
 fi
+
+# A private Xvfb. -displayfd lets the server pick a free display number and
+# report it, so several of these (and the end-to-end tests' own servers) can
+# start at once without racing for the same number, as picking a number from
+# the lock files first would.
+fd_file=$(mktemp)
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fd_file" >/dev/null 2>&1 &
+xvfb_pid=$!
+cleanup() {
+  kill "$xvfb_pid" 2>/dev/null || true
+  wait "$xvfb_pid" 2>/dev/null || true
+  rm -f "$fd_file"
+}
+trap cleanup EXIT
+trap "exit 143" TERM
+trap "exit 130" INT
+for _ in $(seq 1 200); do
+  [ -s "$fd_file" ] && break
+  kill -0 "$xvfb_pid" 2>/dev/null || break
+  sleep 0.05
+done
+number=$(tr -dc '0-9' <"$fd_file")
+if [ -z "$number" ]; then
+  echo "wine-run: Xvfb did not start" >&2
+  exit 1
+fi
+export DISPLAY=:$number
+unset XAUTHORITY
+status=0
+wine "$@" || status=$?
+exit $status
