@@ -36,7 +36,15 @@ void PageWalk::Issue() {
     slots_[static_cast<size_t>(page - 1)] = slot;
     const Text address = addressOf_(page);
     helpers_[static_cast<size_t>(page - 1)] = std::thread([this, slot, address] {
-        Text text = fetch_(address);
+        // An exception must not end the process from a helper thread; the
+        // page then counts as a failed request (no text), as on the
+        // sequential walk's failure path.
+        Text text;
+        try {
+            text = fetch_(address);
+        } catch (...) {
+            text.clear();
+        }
         std::lock_guard<std::mutex> lock(mutex_);
         slot->text = std::move(text);
         slot->done = true;
