@@ -26,6 +26,7 @@
 
 #include "ui/edit_buffer.h"
 #include "ui/element.h"
+#include "ui/scrollbar.h"
 
 #include <imm.h>
 
@@ -107,8 +108,10 @@ public:
     UiRect TextArea();
     // The caret's line in element coordinates (x, top, 1, line height).
     UiRect CaretRect();
-    bool VerticalBarShown() const { return vBar_.shown; }
-    bool HorizontalBarShown() const { return hBar_.shown; }
+    bool VerticalBarShown() const { return vShown_; }
+    bool HorizontalBarShown() const { return hShown_; }
+    UiScrollBar& VScroll() { return vScroll_; }
+    UiScrollBar& HScroll() { return hScroll_; }
     // States of the context menu's items for this box, in menu order (cut,
     // copy, paste, select all): 0 enabled, -1 disabled.
     struct MenuStates {
@@ -120,13 +123,7 @@ protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
-    struct Bar {
-        bool shown = false;
-        UiRect rect;            // element coordinates
-        float content = 0;      // pixels of text along the bar
-        float page = 0;         // pixels shown
-    };
-    enum class Drag { None, Text, VerticalThumb, HorizontalThumb };
+    enum class Drag { None, Text };
 
     void MakeFont(const Text& family, float size, int style);
     void MakeFormat();
@@ -139,7 +136,6 @@ private:
     float OriginX();               // x of the lines' origin in element coordinates
     EditPos PosAtPoint(int hostX, int hostY);
     void Paint();
-    void PaintBar(Gdiplus::Graphics& g, const Bar& bar, float scroll, bool vertical);
     void Changed();                      // text or selection changed: lay out, scroll, repaint
     void RestartBlink();
     void TakeImeContext();
@@ -149,7 +145,6 @@ private:
     LRESULT OnKeyDown(WPARAM key);
     bool Command(int command);
     void OnLeftDown(WPARAM wParam, LPARAM lParam);
-    bool OnBarPress(float x, float y);
     void OnMouseMove(WPARAM wParam, LPARAM lParam);
     void OnWheel(WPARAM wParam);
     void OpenContextMenu();
@@ -175,9 +170,10 @@ private:
     DWORD lastClickTime_ = 0;
     float scrollX_ = 0, scrollY_ = 0;
     float lineHeight_ = 12.0f;
-    Bar vBar_, hBar_;
+    // Scroll bars of a multi-line box (children; none for a single line).
+    UiScrollBar vScroll_, hScroll_;
+    bool vShown_ = false, hShown_ = false;
     Drag drag_ = Drag::None;
-    float dragGrab_ = 0;                 // where on the thumb it was grabbed
 };
 
 }  // namespace sorvix::ui

@@ -24,7 +24,6 @@ constexpr float kTabFirstOffset = 1.0f;
 constexpr float kMeasureExtent = 1.0e6f;
 constexpr int kMaxRangesPerMeasure = 32;    // GDI+ measures at most 32 ranges at once
 constexpr int kWheelLines = 3;
-constexpr float kMinThumb = 12.0f;
 constexpr Colour kSelectionColour = 0xFF9933;  // red 51, green 153, blue 255
 constexpr int kSelectionAlpha = 254;
 constexpr int kSelectedTextAlpha = 254;
@@ -57,7 +56,26 @@ ElementHandle UiEdit::Create(UiParent parent, const UiRect& rect, const Text& te
     co.visible = o.visible;
     co.focusable = true;
     co.cursor = kIBeamCursor;
-    return UiElement::Create(parent, rect, kKind, co);
+    ElementHandle h = UiElement::Create(parent, rect, kKind, co);
+    if (!h || !multiLine_) return h;
+    // The library's scroll bars, children of the box, shown when the text
+    // outgrows it. Their input moves the text; the box moves them back when
+    // the caret or the wheel scrolls.
+    ScrollBarOptions so;
+    so.visible = false;
+    so.maximum = 0;
+    for (bool vertical : {true, false}) {
+        UiScrollBar& bar = vertical ? vScroll_ : hScroll_;
+        so.horizontal = !vertical;
+        bar.Create(h, {rect.x, rect.y, kScrollBarSize, kScrollBarSize}, so);
+        bar.SetScrollHandler([this, vertical](int position) {
+            (vertical ? scrollY_ : scrollX_) = static_cast<float>(position);
+            ClampScroll();
+            Paint();
+        });
+    }
+    UpdateBars();
+    return h;
 }
 
 void UiEdit::MakeFont(const Text& family, float size, int style) {
@@ -88,7 +106,7 @@ void UiEdit::ResetState() {
     scrollX_ = scrollY_ = 0;
     caretVisible_ = false;
     lastClickTime_ = 0;
-    vBar_ = hBar_ = Bar{};
+    vShown_ = hShown_ = false;
 }
 
 bool UiEdit::Focused() const { return hasFocus_; }
@@ -269,8 +287,8 @@ std::vector<float> UiEdit::Measure(const std::vector<std::string>& cells) const 
 
 UiRect UiEdit::TextArea() {
     UiRect r = Rect();   // only the size is used
-    float w = r.w - 2 * kTextInset - (vBar_.shown ? kScrollBarSize : 0);
-    float h = r.h - 2 * kTextInset - (multiLine_ ? kTextDrop : 0) - (hBar_.shown ? kScrollBarSize : 0);
+    float w = r.w - 2 * kTextInset - (vShown_ ? kScrollBarSize : 0);
+    float h = r.h - 2 * kTextInset - (multiLine_ ? kTextDrop : 0) - (hShown_ ? kScrollBarSize : 0);
     return {kTextInset, kTextInset + kTextDrop, std::max(0.0f, w), std::max(0.0f, h)};
 }
 
@@ -295,23 +313,33 @@ void UiEdit::Relayout() {
 }
 
 void UiEdit::UpdateBars() {
-    vBar_.shown = hBar_.shown = false;
+    vShown_ = hShown_ = false;
     if (!multiLine_) return;
     // Showing one bar narrows the room for the other: settle in two passes.
     for (int pass = 0; pass < 2; ++pass) {
         UiRect area = TextArea();
-        vBar_.shown = (scrollBars_ & kEditScrollVertical) && document_.Height() > area.h + 0.5f;
+        vShown_ = (scrollBars_ & kEditScrollVertical) && document_.Height() > area.h + 0.5f;
         area = TextArea();
-        hBar_.shown = (scrollBars_ & kEditScrollHorizontal) && document_.Width() > area.w + 0.5f;
+        hShown_ = (scrollBars_ & kEditScrollHorizontal) && document_.Width() > area.w + 0.5f;
     }
+    if (!vScroll_.Handle() || !hScroll_.Handle()) return;   // still being created
     UiRect r = Rect();
     UiRect area = TextArea();
-    vBar_.rect = {r.w - 1 - kScrollBarSize, 1, kScrollBarSize, r.h - 2 - (hBar_.shown ? kScrollBarSize : 0)};
-    hBar_.rect = {1, r.h - 1 - kScrollBarSize, r.w - 2 - (vBar_.shown ? kScrollBarSize : 0), kScrollBarSize};
-    vBar_.content = document_.Height();
-    vBar_.page = area.h;
-    hBar_.content = document_.Width();
-    hBar_.page = area.w;
+    // Inside the frame, along the right and bottom edges.
+    vScroll_.Move(r.x + r.w - 1 - kScrollBarSize, r.y + 1, kScrollBarSize,
+                  std::max(1.0f, r.h - 2 - (hShown_ ? kScrollBarSize : 0)));
+    hScroll_.Move(r.x + 1, r.y + r.h - 1 - kScrollBarSize, std::max(1.0f, r.w - 2 - (vShown_ ? kScrollBarSize : 0)),
+                  kScrollBarSize);
+    auto range = [](float content, float page) {
+        return static_cast<int>(std::ceil(std::max(0.0f, content - page)));
+    };
+    int line = static_cast<int>(std::max(1.0f, lineHeight_));
+    vScroll_.SetValues(range(document_.Height(), area.h), static_cast<int>(std::max(1.0f, area.h)), line,
+                       static_cast<int>(std::lround(scrollY_)));
+    hScroll_.SetValues(range(document_.Width() + 1, area.w), static_cast<int>(std::max(1.0f, area.w)), line,
+                       static_cast<int>(std::lround(scrollX_)));
+    if (vScroll_.Visible() != vShown_) vScroll_.Visible(vShown_);
+    if (hScroll_.Visible() != hShown_) hScroll_.Visible(hShown_);
 }
 
 void UiEdit::ClampScroll() {
@@ -320,6 +348,9 @@ void UiEdit::ClampScroll() {
     float maxY = multiLine_ ? std::max(0.0f, document_.Height() - area.h) : 0.0f;
     scrollX_ = std::clamp(scrollX_, 0.0f, maxX);
     scrollY_ = std::clamp(scrollY_, 0.0f, maxY);
+    // The bars show where the text is (setting them calls no handler).
+    if (vScroll_.Handle()) vScroll_.Position(static_cast<int>(std::lround(scrollY_)));
+    if (hScroll_.Handle()) hScroll_.Position(static_cast<int>(std::lround(scrollX_)));
 }
 
 void UiEdit::ScrollToCaret() {
@@ -359,20 +390,6 @@ void UiEdit::Changed() {
 }
 
 // ---- Painting -----------------------------------------------------------------------
-
-void UiEdit::PaintBar(Gdiplus::Graphics& g, const Bar& bar, float scroll, bool vertical) {
-    if (!bar.shown) return;
-    Gdiplus::SolidBrush track(Gdiplus::Color(ArgbAt(0x000000, 20)));
-    g.FillRectangle(&track, bar.rect.ToGdi());
-    float length = vertical ? bar.rect.h : bar.rect.w;
-    float thumb = bar.content > 0 ? std::max(kMinThumb, length * bar.page / bar.content) : length;
-    thumb = std::min(thumb, length);
-    float range = std::max(1.0f, bar.content - bar.page);
-    float at = (length - thumb) * std::clamp(scroll / range, 0.0f, 1.0f);
-    Gdiplus::RectF t = vertical ? Gdiplus::RectF(bar.rect.x + 2, bar.rect.y + at, bar.rect.w - 4, thumb)
-                                : Gdiplus::RectF(bar.rect.x + at, bar.rect.y + 2, thumb, bar.rect.h - 4);
-    FillRoundRect(g, t, 2, ArgbAt(0x000000, 90));
-}
 
 void UiEdit::Paint() {
     PaintContext ctx;
@@ -441,8 +458,6 @@ void UiEdit::Paint() {
         g.SetSmoothingMode(Gdiplus::SmoothingModeAntiAlias);
     }
     g.ResetClip();
-    PaintBar(g, vBar_, scrollY_, true);
-    PaintBar(g, hBar_, scrollX_, false);
     if (focused) DrawBorder(g, area.ToGdi(), kFocusCueStyle);
     EndPaint(ctx);
     if (focused) PlaceSystemCaret();
@@ -569,36 +584,8 @@ LRESULT UiEdit::OnKeyDown(WPARAM key) {
 
 // ---- Mouse ------------------------------------------------------------------------------
 
-bool UiEdit::OnBarPress(float x, float y) {
-    auto inside = [&](const Bar& b) {
-        return b.shown && x >= b.rect.x && y >= b.rect.y && x < b.rect.Right() && y < b.rect.Bottom();
-    };
-    for (bool vertical : {true, false}) {
-        const Bar& bar = vertical ? vBar_ : hBar_;
-        if (!inside(bar)) continue;
-        float& scroll = vertical ? scrollY_ : scrollX_;
-        float length = vertical ? bar.rect.h : bar.rect.w;
-        float along = vertical ? y - bar.rect.y : x - bar.rect.x;
-        float thumb = std::min(length, std::max(kMinThumb, length * bar.page / std::max(1.0f, bar.content)));
-        float range = std::max(1.0f, bar.content - bar.page);
-        float at = (length - thumb) * std::clamp(scroll / range, 0.0f, 1.0f);
-        if (along >= at && along < at + thumb) {
-            drag_ = vertical ? Drag::VerticalThumb : Drag::HorizontalThumb;
-            dragGrab_ = along - at;
-        } else {
-            scroll += along < at ? -bar.page : bar.page;   // a page towards the press
-        }
-        ClampScroll();
-        Paint();
-        return true;
-    }
-    return false;
-}
-
 void UiEdit::OnLeftDown(WPARAM wParam, LPARAM lParam) {
     int x = GET_X_LPARAM(lParam), y = GET_Y_LPARAM(lParam);
-    UiRect r = Rect();
-    if (OnBarPress(static_cast<float>(x) - r.x, static_cast<float>(y) - r.y)) return;
     EditPos at = PosAtPoint(x, y);
     const bool password = document_.Password();
     const DWORD now = GetTickCount();
@@ -623,21 +610,8 @@ void UiEdit::OnLeftDown(WPARAM wParam, LPARAM lParam) {
 void UiEdit::OnMouseMove(WPARAM wParam, LPARAM lParam) {
     if (drag_ == Drag::None || !(wParam & MK_LBUTTON)) return;
     int x = GET_X_LPARAM(lParam), y = GET_Y_LPARAM(lParam);
-    UiRect r = Rect();
-    if (drag_ == Drag::Text) {
-        document_.MoveTo(PosAtPoint(x, y), true);
-        ScrollToCaret();
-    } else {
-        bool vertical = drag_ == Drag::VerticalThumb;
-        const Bar& bar = vertical ? vBar_ : hBar_;
-        float length = vertical ? bar.rect.h : bar.rect.w;
-        float along = vertical ? static_cast<float>(y) - r.y - bar.rect.y : static_cast<float>(x) - r.x - bar.rect.x;
-        float thumb = std::min(length, std::max(kMinThumb, length * bar.page / std::max(1.0f, bar.content)));
-        float range = std::max(1.0f, bar.content - bar.page);
-        float travel = std::max(1.0f, length - thumb);
-        (vertical ? scrollY_ : scrollX_) = (along - dragGrab_) / travel * range;
-        ClampScroll();
-    }
+    document_.MoveTo(PosAtPoint(x, y), true);
+    ScrollToCaret();
     Paint();
 }
 

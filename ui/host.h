@@ -193,6 +193,15 @@ public:
     // Recomposes an area of the client from the background and the element
     // buffers; presents it when asked.
     void Recompose(const UiRect& area, bool present);
+    // Recomposes an area now and shows it with the next frame: a layered
+    // host joins the area to the ones waiting and updates the window once
+    // for all of them when its queue reaches the posted update, so a run of
+    // redraws costs one layered update, not one each (a host that is not
+    // layered copies the area to the window at once, which is cheap).
+    void RecomposeSoon(const UiRect& area);
+    // Layered updates made so far, and whether one is waiting.
+    int PresentCount() const { return presentCount_; }
+    bool PresentPending() const { return presentPending_; }
     ElementHandle HitTest(int x, int y) const;
 
     // State, for elements and for tests.
@@ -310,6 +319,17 @@ private:
     std::unique_ptr<Gdiplus::GraphicsPath> elementClip_;
     std::deque<UiRect> redrawQueue_;
     bool flushing_ = false;
+    // Frame-paced presents (RecomposeSoon): the union of the areas waiting.
+    RECT pendingDirty_{0, 0, 0, 0};
+    bool presentPending_ = false;
+    bool presentYielded_ = false;
+    int presentCount_ = 0;
+    // Blends an element's buffer straight into the back buffer when nothing
+    // but rectangles clips it; false when GDI+ must draw it.
+    bool BlendElementBits(UiElement* e);
+    // Clip of the composition in progress: the area, narrowed to each parent.
+    RECT composeClip_{0, 0, 0, 0};
+    bool composeClipExact_ = false;   // false: a fractional parent clips as well
     MessageHook messageHook_;
     PaintHandler paintHandler_;
     SizeHandler sizeHandler_;

@@ -602,7 +602,23 @@ std::optional<LRESULT> UiHost::OnPaintMessage(UINT message, WPARAM, LPARAM) {
     case WM_ERASEBKGND:
         return 1;   // every pixel comes from the back buffer
     case UIM_UPDATE:
-        if (alpha_ != kNotLayered) Present();
+        if (alpha_ != kNotLayered) {
+            if (presentPending_) {
+                // A frame waits (once) behind input and other posted
+                // messages: they get answered first, and whatever they
+                // redraw joins this frame.
+                if (!presentYielded_ && HIWORD(GetQueueStatus(QS_POSTMESSAGE | QS_INPUT | QS_SENDMESSAGE)) != 0 &&
+                    PostMessageW(window_, UIM_UPDATE, 0, 0)) {
+                    presentYielded_ = true;
+                    return 0;
+                }
+                presentYielded_ = false;
+                RECT dirty = pendingDirty_;
+                Present(&dirty);
+            } else {
+                Present();
+            }
+        }
         else if (buffer_.Dc()) BitBlt(windowDc_.Get(), 0, 0, size_.cx, size_.cy, buffer_.Dc(), 0, 0, SRCCOPY);
         return 0;
     default:
@@ -621,8 +637,9 @@ std::optional<LRESULT> UiHost::OnLibraryMessage(UINT message, WPARAM wParam, LPA
     case UIM_INVALIDATE: {
         auto* r = reinterpret_cast<UiRect*>(lParam);
         if (wParam == kPostedRect) {
-            // Posted: the rectangle is ours to free.
-            if (r) OnRecompose(*r);
+            // Posted: the rectangle is ours to free. Posted redraws arrive in
+            // runs; they are composed at once and shown together.
+            if (r) RecomposeSoon(*r);
             delete r;
             return 0;
         }

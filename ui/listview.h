@@ -1,4 +1,4 @@
-// Kelvane report list, scroll bar and progress bar.
+// Kelvane report list and progress bar.
 //
 // UiListView (kind 8) is a header row of columns over any number of rows of
 // text cells, scrolled pixel-wise through an embedded vertical UiScrollBar
@@ -20,14 +20,14 @@
 // queue run and then runs on the window's thread while the caller waits, so
 // a getter always sees the caller's earlier changes.
 //
-// UiScrollBar: thumb dragging, line steps on the 10-pixel arrows and page
-// steps on the track, both repeating while the button is held.
+// The scroll bars are UiScrollBar (ui/scrollbar.h).
 // UiProgressBar (kind 12): a gradient bar over a track, horizontal or
 // vertical, optionally rounded.
 // Covered by tests/ui/listview/listview_test.cpp (Wine + Xvfb).
 #pragma once
 
 #include "ui/element.h"
+#include "ui/scrollbar.h"
 #include "ui/text_elements.h"
 
 #include <commctrl.h>
@@ -44,77 +44,6 @@
 namespace sorvix::ui {
 
 class UiListView;
-
-// ---- UiScrollBar -------------------------------------------------------------------
-
-struct ScrollBarOptions {
-    bool horizontal = true;
-    int minimum = 0;
-    int maximum = 100;
-    std::optional<int> position;     // default: minimum
-    int pageStep = 10;
-    int lineStep = 1;
-    bool visible = true;
-};
-
-class UiScrollBar : public UiElement {
-public:
-    static constexpr int kKind = 13;
-    static constexpr int kArrowLength = 10;        // each end of the track
-    static constexpr int kMinThumb = 30;
-    static constexpr UINT kRepeatDelayMs = 300;    // first repeat of a held arrow or track
-    static constexpr UINT kRepeatIntervalMs = 50;  // later repeats
-
-    ~UiScrollBar() override;
-    ElementHandle Create(UiParent parent, const UiRect& rect, const ScrollBarOptions& options = {});
-
-    int Minimum(std::optional<int> set = {});
-    int Maximum(std::optional<int> set = {});
-    // Set clamps to minimum..maximum and repaints; it does not call the
-    // scroll handler (only the user's input does).
-    int Position(std::optional<int> set = {});
-    int PageStep(std::optional<int> set = {});
-    int LineStep(std::optional<int> set = {});
-    bool Horizontal() const { return horizontal_; }
-
-    // Geometry along the bar, in element pixels: the track between the two
-    // arrows, the thumb's length (0 when maximum < 1) and its start.
-    float TrackStart() const { return static_cast<float>(kArrowLength); }
-    float TrackLength() const;
-    int ThumbLength() const;
-    float ThumbStart() const;
-    // The value for a thumb start at p (element pixels along the bar).
-    int ValueAt(float p) const;
-
-    // Sets the range, steps and position at once, with one repaint.
-    void SetValues(int maximum, int pageStep, int lineStep, int position);
-    // Called with the new position whenever the user's input moves it.
-    void SetScrollHandler(std::function<void(int position)> handler) { onScroll_ = std::move(handler); }
-    bool Dragging() const { return action_ == Action::Drag; }
-    bool Repeating() const { return action_ != Action::None && action_ != Action::Drag; }
-
-protected:
-    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
-
-private:
-    enum class Action { None, LineBack, LineForward, PageBack, PageForward, Drag };
-    float Along(LPARAM lParam) const;       // host point -> element pixels along the bar
-    float Length() const;
-    Action ZoneAt(float a) const;
-    void Step(Action a);
-    void SetByUser(int value);
-    void StopAction();
-    void Paint();
-
-    int minimum_ = 0, maximum_ = 100, position_ = 0, pageStep_ = 10, lineStep_ = 1;
-    bool horizontal_ = true;
-    bool hot_ = false;
-    Action action_ = Action::None;
-    float grab_ = 0;              // drag: mouse point minus thumb start
-    float lastPoint_ = 0;         // mouse point along the bar while pressed
-    bool repeatFast_ = false;
-    std::function<void(int)> onScroll_;
-};
 
 // ---- UiProgressBar ----------------------------------------------------------------
 
@@ -179,6 +108,12 @@ struct ListViewOptions {
 
 // Row states.
 enum : int { kRowNormal = 0, kRowHot = 1, kRowSelected = 4 };
+
+// List styles: a report of rows and columns, or rows laid out as tiles of
+// rowHeight + 20 pixels, as many to a line as the view's width holds, each
+// showing the row's first icon and first cell: large icons (icon above the
+// text) or small icons (icon beside the text).
+enum : int { kStyleReport = 0, kStyleLargeIcons = 1, kStyleSmallIcons = 2 };
 
 // Column alignments (applied to the header text) are kAlignNear,
 // kAlignCentre and kAlignFar of text_elements.h.
@@ -252,6 +187,12 @@ public:
 
     // ---- Layout and state, window's thread (tests and painting) ----
     float RowHeight() const { return rowHeight_; }
+    bool Tiled() const { return style_ != kStyleReport; }
+    float TileWidth() const { return rowHeight_ + 20; }
+    int TilesPerLine() const;                                   // 1 in a report
+    // A row's rectangle in element pixels, as scrolled now (a tile in the
+    // icon styles, the whole line in a report).
+    Gdiplus::RectF RowBox(int row) const;
     float ScrollOffset() const { return scrollOffset_; }
     float ContentHeight() const { return contentHeight_; }
     int FirstVisible() const { return firstVisible_; }
@@ -318,6 +259,11 @@ private:
     void SetScrollOffset(float offset, bool repaint);
     float TotalColumnWidth() const;
     float RowTop(int row) const;
+    float ComputeContentHeight() const;
+    void SetCurrent(int row);
+    bool HasFocusCue();
+    void DrawFocusCue(Gdiplus::Graphics& g);
+    void PaintTiles(Gdiplus::Graphics& g, const Gdiplus::RectF& clip);
     int RowAt(float localX, float localY) const;
     bool RowShown(int row) const { return row >= firstVisible_ && row <= lastVisible_ && row > 0; }
     void RequestRowRepaint(int row);
@@ -367,6 +313,7 @@ private:
     float hOffset_ = 0;
     int firstVisible_ = 0, lastVisible_ = 0;
     int hotRow_ = 0, currentRow_ = 0;
+    bool focused_ = false;           // between UIM_SETFOCUS and UIM_KILLFOCUS
     std::vector<int> selection_;
     UiScrollBar vScroll_, hScroll_;
     ItemProc onItemPress_, onItemClick_, onItemRightClick_;
@@ -384,6 +331,10 @@ private:
     int batchFirst_ = 0, batchLast_ = 0;   // or only these rows
     bool batchScrollRange_ = false;
     bool runningQueue_ = false;
+    bool runYielded_ = false;         // the posted run went once behind other messages
+    UiRect frozenArea_;               // painted while the host was frozen (host pixels)
+    void AddFrozenArea(const UiRect& a);
+    static bool OtherMessagesWaiting();
 
     // Shared with other threads, under queueLock_.
     mutable std::mutex queueLock_;

@@ -147,6 +147,7 @@ void UiListView::ResetState() {
     scrollOffset_ = hOffset_ = 0;
     contentHeight_ = 0;
     firstVisible_ = lastVisible_ = hotRow_ = currentRow_ = 0;
+    focused_ = false;
     scrollRangePosted_ = false;
     batch_ = 0;
     batchRepaint_ = batchScrollRange_ = false;
@@ -252,7 +253,14 @@ void UiListView::EndBatch(bool sliced) {
     }
     if (freeze) {
         host->Freeze(false);
-        if (Visible()) host->Recompose(Rect(), true);
+        // What changed while frozen: the painted rows, and the scroll bars
+        // when the range moved.
+        if (range) {
+            AddFrozenArea(vScroll_.Rect());
+            AddFrozenArea(hScroll_.Rect());
+        }
+        if (Visible() && frozenArea_.w > 0) host->RecomposeSoon(frozenArea_);
+        frozenArea_ = {};
     }
     if (left > 0 && left <= last) {
         // The rest of the rows are painted by the next run, after whatever
@@ -260,6 +268,21 @@ void UiListView::EndBatch(bool sliced) {
         BatchRows(left, last);
         PostRun();
     }
+}
+
+void UiListView::AddFrozenArea(const UiRect& a) {
+    if (a.w <= 0 || a.h <= 0) return;
+    if (frozenArea_.w <= 0) {
+        frozenArea_ = a;
+        return;
+    }
+    float x0 = std::min(frozenArea_.x, a.x), y0 = std::min(frozenArea_.y, a.y);
+    float x1 = std::max(frozenArea_.Right(), a.Right()), y1 = std::max(frozenArea_.Bottom(), a.Bottom());
+    frozenArea_ = {x0, y0, x1 - x0, y1 - y0};
+}
+
+bool UiListView::OtherMessagesWaiting() {
+    return HIWORD(GetQueueStatus(QS_POSTMESSAGE | QS_INPUT | QS_SENDMESSAGE)) != 0;
 }
 
 void UiListView::PostRun() {
@@ -585,7 +608,7 @@ void UiListView::DoInsertItem(int position, std::wstring text, int image, uint32
     }
     if (currentRow_ >= at) ++currentRow_;
     if (hotRow_ >= at) ++hotRow_;
-    contentHeight_ = static_cast<float>(rows_.size()) * rowHeight_;
+    contentHeight_ = ComputeContentHeight();
     UpdateVisibleRange();
     if (batch_) {
         batchScrollRange_ = true;
@@ -631,7 +654,7 @@ int UiListView::DoSelection(int row) {
     }
     selection_.clear();
     if (currentRow_) RequestRowRepaint(currentRow_);
-    currentRow_ = row >= 1 && row <= static_cast<int>(rows_.size()) ? row : 0;
+    SetCurrent(row >= 1 && row <= static_cast<int>(rows_.size()) ? row : 0);
     if (currentRow_) Select(currentRow_);
     return currentRow_;
 }
@@ -656,14 +679,18 @@ void UiListView::Layout() {
     headerRect_ = Gdiplus::RectF(frameRect_.X, frameRect_.Y, frameRect_.Width, header);
     viewRect_ = Gdiplus::RectF(frameRect_.X, frameRect_.Y + header, frameRect_.Width, frameRect_.Height - header);
     int cx = 0, cy = 0;
-    if (rowImages_ && ImageList_GetIconSize(rowImages_, &cx, &cy) && static_cast<float>(cy) >= rh) {
+    bool icons = rowImages_ && ImageList_GetIconSize(rowImages_, &cx, &cy);
+    if (style_ == kStyleLargeIcons) {
+        // A tile holds the icon with one line of text under it.
+        rh += 3 + (icons ? static_cast<float>(cy) + 4 : 0.0f);
+    } else if (icons && static_cast<float>(cy) >= rh) {
         rh = static_cast<float>(cy) + 6;
     } else {
         rh += 3;
     }
     rowHeight_ = rh;
     Relayout();
-    contentHeight_ = static_cast<float>(rows_.size()) * rowHeight_;
+    contentHeight_ = ComputeContentHeight();
     LayoutScrollBars();
     UpdateVisibleRange();
 }
@@ -688,9 +715,10 @@ float UiListView::TotalColumnWidth() const {
 
 void UiListView::UpdateScrollRange() {
     if (!Handle()) return;
-    contentHeight_ = static_cast<float>(rows_.size()) * rowHeight_;
+    contentHeight_ = ComputeContentHeight();
     const float t = static_cast<float>(kScrollBarThickness);
-    bool needH = TotalColumnWidth() - viewRect_.Width > kEpsilon;
+    // Tiles take the view's width; only report columns can overflow it.
+    bool needH = !Tiled() && TotalColumnWidth() - viewRect_.Width > kEpsilon;
     float viewH = viewRect_.Height - (needH ? t : 0);
     // The vertical bar lies over the rows' right end; it does not make the
     // columns need a horizontal bar of their own.
@@ -736,9 +764,13 @@ void UiListView::UpdateVisibleRange() {
         firstVisible_ = lastVisible_ = 0;
         return;
     }
+    // Lines of rows (one row per line in a report, a line of tiles otherwise).
     float top = -scrollOffset_;
-    int first = static_cast<int>(std::floor(top / rowHeight_)) + 1;
-    int last = static_cast<int>(std::floor((top + viewRect_.Height - 0.001f) / rowHeight_)) + 1;
+    int per = TilesPerLine();
+    int firstLine = static_cast<int>(std::floor(top / rowHeight_));
+    int lastLine = static_cast<int>(std::floor((top + viewRect_.Height - 0.001f) / rowHeight_));
+    int first = firstLine * per + 1;
+    int last = (lastLine + 1) * per;
     if (first > count) {
         firstVisible_ = lastVisible_ = 0;
         return;
@@ -758,14 +790,40 @@ void UiListView::SetScrollOffset(float offset, bool repaint) {
     if (repaint) Paint(nullptr);
 }
 
+int UiListView::TilesPerLine() const {
+    if (!Tiled()) return 1;
+    return std::max(1, static_cast<int>(std::floor(viewRect_.Width / TileWidth())));
+}
+
+float UiListView::ComputeContentHeight() const {
+    int per = TilesPerLine();
+    int lines = (static_cast<int>(rows_.size()) + per - 1) / per;
+    return static_cast<float>(lines) * rowHeight_;
+}
+
 float UiListView::RowTop(int row) const {
-    return viewRect_.Y + static_cast<float>(row - 1) * rowHeight_ + scrollOffset_;
+    int line = (row - 1) / TilesPerLine();
+    return viewRect_.Y + static_cast<float>(line) * rowHeight_ + scrollOffset_;
+}
+
+Gdiplus::RectF UiListView::RowBox(int row) const {
+    if (!Tiled()) return Gdiplus::RectF(viewRect_.X, RowTop(row), viewRect_.Width, rowHeight_);
+    int column = (row - 1) % TilesPerLine();
+    return Gdiplus::RectF(viewRect_.X + static_cast<float>(column) * TileWidth(), RowTop(row), TileWidth(),
+                          rowHeight_);
 }
 
 int UiListView::RowAt(float x, float y) const {
     if (x < viewRect_.X || x >= viewRect_.GetRight() || y < viewRect_.Y || y >= viewRect_.GetBottom()) return 0;
     if (rowHeight_ <= 0) return 0;
-    int row = static_cast<int>(std::floor((y - viewRect_.Y - scrollOffset_) / rowHeight_)) + 1;
+    int line = static_cast<int>(std::floor((y - viewRect_.Y - scrollOffset_) / rowHeight_));
+    int row = line + 1;
+    if (Tiled()) {
+        int per = TilesPerLine();
+        int column = static_cast<int>(std::floor((x - viewRect_.X) / TileWidth()));
+        if (column >= per) return 0;   // the strip right of the last tile
+        row = line * per + column + 1;
+    }
     return row >= 1 && row <= static_cast<int>(rows_.size()) ? row : 0;
 }
 
@@ -869,7 +927,22 @@ void UiListView::OnPress(UINT message, WPARAM wParam, LPARAM lParam) {
             Select(row);
         }
     }
+    SetCurrent(row);
+}
+
+void UiListView::SetCurrent(int row) {
+    if (row == currentRow_) return;
+    int old = currentRow_;
     currentRow_ = row;
+    // The focus cue moves with it.
+    if (HasFocusCue()) {
+        RequestRowRepaint(old);
+        RequestRowRepaint(row);
+    }
+}
+
+bool UiListView::HasFocusCue() {
+    return focused_ && Handle();
 }
 
 void UiListView::OnRelease(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -928,12 +1001,18 @@ LRESULT UiListView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     case UIM_SETFOCUS:
     case UIM_KILLFOCUS:
+        // The current row's focus cue comes and goes with the focus.
+        focused_ = message == UIM_SETFOCUS;
+        if (RowShown(currentRow_)) {
+            Gdiplus::RectF area = RowBox(currentRow_);
+            Paint(&area);
+        }
         return kNotHandled;
     case kMsgRowChanged: {
         int row = static_cast<int>(lParam);
         if (wParam == 0) {
             if (RowShown(row)) {
-                Gdiplus::RectF area(viewRect_.X, RowTop(row), viewRect_.Width, rowHeight_);
+                Gdiplus::RectF area = RowBox(row);
                 Paint(&area);
             }
         } else {
@@ -963,6 +1042,18 @@ LRESULT UiListView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         Paint(nullptr);
         return 0;
     case kMsgRunQueue:
+        // A run goes behind whatever else waits for the window (once), so
+        // a message posted meanwhile waits for one run at most, never for
+        // a run and the frame queued before it.
+        if (!runYielded_ && OtherMessagesWaiting()) {
+            auto* block = new ElementMessage{kMsgRunQueue, 0, 0};
+            if (PostMessageW(HostWindow(), UIM_ELEMENTMESSAGE, Handle(), reinterpret_cast<LPARAM>(block))) {
+                runYielded_ = true;
+                return 0;
+            }
+            delete block;
+        }
+        runYielded_ = false;
         RunQueue(true);
         return 0;
     case UIM_BACKGROUND:   // the default tints follow the host's background
@@ -1031,6 +1122,58 @@ void ClearBits(Gdiplus::Bitmap* bitmap, int x, int y, int w, int h) {
     bitmap->UnlockBits(&data);
 }
 
+// Copies a w x h block of one 32-bit ARGB bitmap into another. The list
+// paints rows over its own cleared (transparent) buffer, where source-over
+// is a copy: this is that copy without GDI+'s per-pixel blending. False when
+// either bitmap refuses the lock.
+bool CopyBits(Gdiplus::Bitmap* from, int fx, int fy, Gdiplus::Bitmap* to, int tx, int ty, int w, int h) {
+    if (!from || !to || w <= 0 || h <= 0) return true;
+    Gdiplus::Rect fr(fx, fy, w, h), tr(tx, ty, w, h);
+    Gdiplus::BitmapData src{}, dst{};
+    if (from->LockBits(&fr, Gdiplus::ImageLockModeRead, PixelFormat32bppARGB, &src) != Gdiplus::Ok) return false;
+    if (to->LockBits(&tr, Gdiplus::ImageLockModeWrite, PixelFormat32bppARGB, &dst) != Gdiplus::Ok) {
+        from->UnlockBits(&src);
+        return false;
+    }
+    for (int y = 0; y < h; ++y) {
+        std::memcpy(static_cast<char*>(dst.Scan0) + static_cast<ptrdiff_t>(y) * dst.Stride,
+                    static_cast<const char*>(src.Scan0) + static_cast<ptrdiff_t>(y) * src.Stride,
+                    static_cast<size_t>(w) * 4);
+    }
+    to->UnlockBits(&dst);
+    from->UnlockBits(&src);
+    return true;
+}
+
+// The whole-pixel rectangle of r, when its edges lie on pixels.
+bool WholePixels(const Gdiplus::RectF& r, Gdiplus::Rect& out) {
+    auto whole = [](float v, INT& to) {
+        float n = std::round(v);
+        to = static_cast<INT>(n);
+        return std::fabs(v - n) < 1e-3f;
+    };
+    return whole(r.X, out.X) && whole(r.Y, out.Y) && whole(r.Width, out.Width) && whole(r.Height, out.Height);
+}
+
+// Lays `image` (at `at`, element pixels) into the buffer inside `clip`: by a
+// copy of its bits where it lies on whole pixels, else through GDI+.
+void LayImage(Gdiplus::Graphics& g, Gdiplus::Bitmap* buffer, Gdiplus::Bitmap* image, const Gdiplus::RectF& at,
+              const Gdiplus::RectF& clip) {
+    Gdiplus::RectF part = at;
+    part.Intersect(clip);
+    Gdiplus::Rect whole, where;
+    if (part.Width > 0 && part.Height > 0 && WholePixels(part, whole) && WholePixels(at, where)) {
+        g.Flush(Gdiplus::FlushIntentionSync);
+        if (CopyBits(image, whole.X - where.X, whole.Y - where.Y, buffer, whole.X, whole.Y, whole.Width,
+                     whole.Height)) {
+            return;
+        }
+    }
+    g.SetClip(clip);
+    g.DrawImage(image, at);
+    g.ResetClip();
+}
+
 void PrepareGraphics(Gdiplus::Graphics& g) {
     g.SetSmoothingMode(Gdiplus::SmoothingModeAntiAlias);
     g.SetTextRenderingHint(Gdiplus::TextRenderingHintAntiAliasGridFit);
@@ -1074,7 +1217,7 @@ Gdiplus::Bitmap* UiListView::RowImage(int index, Argb textColour) {
             }
         }
     }
-    if (!sized) row.image = std::make_unique<Gdiplus::Bitmap>(w, h, PixelFormat32bppPARGB);
+    if (!sized) row.image = std::make_unique<Gdiplus::Bitmap>(w, h, PixelFormat32bppARGB);
     else ClearBits(row.image.get(), 0, 0, w, h);
     Gdiplus::Graphics g(row.image.get());
     PrepareGraphics(g);
@@ -1113,7 +1256,7 @@ Gdiplus::Bitmap* UiListView::HeaderImage() {
     bool sized = headerImage_ && static_cast<int>(headerImage_->GetWidth()) == w &&
                  static_cast<int>(headerImage_->GetHeight()) == h;
     if (sized && headerStamp_ == layoutStamp_) return headerImage_.get();
-    if (!sized) headerImage_ = std::make_unique<Gdiplus::Bitmap>(w, h, PixelFormat32bppPARGB);
+    if (!sized) headerImage_ = std::make_unique<Gdiplus::Bitmap>(w, h, PixelFormat32bppARGB);
     else ClearBits(headerImage_.get(), 0, 0, w, h);
     Gdiplus::Graphics g(headerImage_.get());
     PrepareGraphics(g);
@@ -1180,14 +1323,16 @@ int UiListView::Paint(const Gdiplus::RectF* area, double deadline) {
         if (Gdiplus::Bitmap* header = HeaderImage()) {
             Gdiplus::RectF hc = headerRect_;
             hc.Intersect(clip);
-            g.SetClip(hc);
-            g.DrawImage(header, Gdiplus::RectF(headerRect_.X, headerRect_.Y, static_cast<float>(header->GetWidth()),
-                                               static_cast<float>(header->GetHeight())));
-            g.ResetClip();
+            LayImage(g, BackBuffer(), header,
+                     Gdiplus::RectF(headerRect_.X, headerRect_.Y, static_cast<float>(header->GetWidth()),
+                                    static_cast<float>(header->GetHeight())),
+                     hc);
         }
     }
 
-    if (firstVisible_ > 0 && Intersects(clip, viewRect_)) {
+    if (Tiled()) {
+        if (firstVisible_ > 0 && Intersects(clip, viewRect_)) PaintTiles(g, clip);
+    } else if (firstVisible_ > 0 && Intersects(clip, viewRect_)) {
         Gdiplus::RectF vc = viewRect_;
         vc.Intersect(clip);
         g.SetClip(vc);
@@ -1214,19 +1359,92 @@ int UiListView::Paint(const Gdiplus::RectF* area, double deadline) {
                 g.FillRectangle(&b, rr);
                 if (selectedText_) text = selectedText_;
             }
-            if (Gdiplus::Bitmap* image = RowImage(i, text)) {
-                g.DrawImage(image, Gdiplus::RectF(rr.X, rr.Y, static_cast<float>(image->GetWidth()),
-                                                  static_cast<float>(image->GetHeight())));
+            Gdiplus::Bitmap* image = RowImage(i, text);
+            if (!image) continue;
+            Gdiplus::RectF at(rr.X, rr.Y, static_cast<float>(image->GetWidth()),
+                              static_cast<float>(image->GetHeight()));
+            if (row.state == kRowNormal) {
+                // Over nothing: the row's image is copied, not blended.
+                g.ResetClip();
+                LayImage(g, BackBuffer(), image, at, vc);
+                g.SetClip(vc);
+            } else {
+                g.DrawImage(image, at);
             }
         }
+        if (HasFocusCue() && RowShown(currentRow_)) DrawFocusCue(g);
         g.ResetClip();
     }
     EndPaint(ctx);
     if (Visible() && IsWindow(HostWindow())) {
+        // Composed at once (the host's buffer is current when this returns),
+        // shown with the host's next frame together with whatever else
+        // changed meanwhile.
         UiRect shown{r.x + paintRect.x, r.y + paintRect.y, paintRect.w, paintRect.h};
-        SendMessageW(HostWindow(), UIM_INVALIDATE, 0, reinterpret_cast<LPARAM>(&shown));
+        if (UiHost* host = Host()) {
+            if (host->Frozen()) AddFrozenArea(shown);   // composed when the batch ends
+            else host->RecomposeSoon(shown);
+        }
     }
     return left;
+}
+
+void UiListView::DrawFocusCue(Gdiplus::Graphics& g) {
+    Gdiplus::RectF box = RowBox(currentRow_);
+    if (!Tiled() && vScroll_.Visible()) box.Width -= static_cast<float>(kScrollBarThickness);
+    DrawBorder(g, Gdiplus::RectF(box.X + 1, box.Y + 1, box.Width - 3, box.Height - 3), kBorderFocusCue);
+}
+
+void UiListView::PaintTiles(Gdiplus::Graphics& g, const Gdiplus::RectF& clip) {
+    Gdiplus::RectF vc = viewRect_;
+    vc.Intersect(clip);
+    g.SetClip(vc);
+    Colour theme = TintColour();
+    int cx = 0, cy = 0;
+    bool icons = rowImages_ && ImageList_GetIconSize(rowImages_, &cx, &cy);
+    const float line = std::ceil(lineHeight_);
+    for (int i = firstVisible_; i <= lastVisible_; ++i) {
+        Gdiplus::RectF box = RowBox(i);
+        if (!Intersects(box, vc)) continue;
+        ++rowPaintCount_;
+        const Row& row = rows_[static_cast<size_t>(i - 1)];
+        Argb text = row.colour;
+        if (row.state == kRowHot || row.state == kRowSelected) {
+            bool hot = row.state == kRowHot;
+            Argb back = hot ? (hotBack_ ? hotBack_ : ArgbAt(theme, 51))
+                            : (selectedBack_ ? selectedBack_ : ArgbAt(theme, 102));
+            Gdiplus::SolidBrush b{Gdiplus::Color(back)};
+            g.FillRectangle(&b, box);
+            Argb own = hot ? hotText_ : selectedText_;
+            if (own) text = own;
+        }
+        int image = row.images.empty() ? -1 : row.images[0];
+        const std::wstring* caption = row.cells.empty() ? nullptr : &row.cells[0];
+        Gdiplus::RectF tr;
+        if (style_ == kStyleLargeIcons) {
+            // The icon centred at the top, the text centred under it.
+            float textTop = box.Y + 2;
+            if (icons) {
+                DrawIcon(g, rowImages_, image, box.X + (box.Width - static_cast<float>(cx)) / 2, box.Y + 2,
+                         static_cast<float>(cy));
+                textTop += static_cast<float>(cy) + 4;
+            }
+            tr = Gdiplus::RectF(box.X + 2, textTop, box.Width - 4, line);
+            format_->SetAlignment(Gdiplus::StringAlignmentCenter);
+        } else {
+            // The icon at the left, the text beside it.
+            float textLeft = box.X + kCellPadding;
+            if (icons) {
+                DrawIcon(g, rowImages_, image, box.X + 2, box.Y, box.Height);
+                textLeft = box.X + 2 + static_cast<float>(cx) + 2;
+            }
+            tr = Gdiplus::RectF(textLeft, box.Y, box.GetRight() - 2 - textLeft, box.Height);
+        }
+        if (caption && !caption->empty() && tr.Width > 0) DrawText(g, tr, *caption, font_, text, format_.get());
+        format_->SetAlignment(Gdiplus::StringAlignmentNear);
+    }
+    if (HasFocusCue() && RowShown(currentRow_)) DrawFocusCue(g);
+    g.ResetClip();
 }
 
 }  // namespace sorvix::ui

@@ -153,20 +153,15 @@ private:
 
 // The edit boxes' shared context menu, built by UiStart: 1 "剪切(&T)" (88),
 // 2 "复制(&C)" (67), 3 "粘贴(&P)" (86), 4 a separator, 5 "全部选择(&A)" (65).
-// The command items send their codes, so the opener receives WM_COMMAND with
-// wParam 'X', 'C', 'V' or 'A'.
+// The command items send the edit box's command codes (kEditCommandCut ...
+// of edit.h: the letters of the Ctrl keys), so the opener receives
+// WM_COMMAND with wParam 'X', 'C', 'V' or 'A'.
 UiMenu& EditContextMenu();
 enum : int {
     kEditMenuCutItem = 1,
     kEditMenuCopyItem = 2,
     kEditMenuPasteItem = 3,
     kEditMenuSelectAllItem = 5,
-};
-enum : uintptr_t {
-    kEditMenuCut = 'X',
-    kEditMenuCopy = 'C',
-    kEditMenuPaste = 'V',
-    kEditMenuSelectAll = 'A',
 };
 
 // Called by UiStart: registers the popup window class "Kelvane_Menu" and

@@ -8,8 +8,10 @@
 // loop, so no host or row is freed while its procedure is still running.
 #include "ui/menu.h"
 
+#include "ui/edit.h"
 #include "ui/gdi_owner.h"
 #include "ui/host.h"
+#include "ui/modal_loop.h"
 
 #include <windowsx.h>
 
@@ -839,30 +841,18 @@ uintptr_t UiMenu::PopupAt(HWND owner, int x, int y, ElementHandle opener) {
     session.activeAtOpen = GetActiveWindow();
     HWND topWindow = top->window;
     SetTimer(topWindow, kWatchTimer, kWatchPeriodMs, nullptr);
-    bool quit = false;
-    WPARAM quitCode = 0;
-    MSG msg;
-    while (!session.done && IsWindow(topWindow)) {
-        if (session.owner && !IsWindow(session.owner)) break;
-        BOOL got = GetMessageW(&msg, nullptr, 0, 0);
-        if (got == 0) {
-            quit = true;
-            quitCode = msg.wParam;
-            break;
-        }
-        if (got == -1) break;
-        if (!session.Filter(msg)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        session.Reap();
-        session.Watch();
-    }
+    std::optional<WPARAM> quit = RunModalLoop(
+        [&] { return !session.done && IsWindow(topWindow) && (!session.owner || IsWindow(session.owner)); },
+        [&](MSG& m) { return session.Filter(m); },
+        [&] {
+            session.Reap();
+            session.Watch();
+        });
     std::optional<Item> chosen = session.chosen;
     HWND ownerWindow = session.owner && IsWindow(session.owner) ? session.owner : nullptr;
     tSession = nullptr;
     session.DestroyAll();   // the popups go before the command runs
-    if (quit) PostQuitMessage(static_cast<int>(quitCode));
+    if (quit) PostQuitMessage(static_cast<int>(*quit));
     if (!chosen) return 0;
     if (!chosen->sendsCommand) {
         if (chosen->options.procedure) chosen->options.procedure();
@@ -914,11 +904,11 @@ void StartMenus() {
     RegisterHostClass(std::wstring(kMenuClass));
     UiMenu& menu = EditContextMenu();
     menu.Clear();
-    menu.AddItem(kCutGbk, kMenuNormal, kMenuCommand, true, kEditMenuCut);
-    menu.AddItem(kCopyGbk, kMenuNormal, kMenuCommand, true, kEditMenuCopy);
-    menu.AddItem(kPasteGbk, kMenuNormal, kMenuCommand, true, kEditMenuPaste);
+    menu.AddItem(kCutGbk, kMenuNormal, kMenuCommand, true, kEditCommandCut);
+    menu.AddItem(kCopyGbk, kMenuNormal, kMenuCommand, true, kEditCommandCopy);
+    menu.AddItem(kPasteGbk, kMenuNormal, kMenuCommand, true, kEditCommandPaste);
     menu.AddItem({}, kMenuNormal, kMenuSeparator, true, 0);
-    menu.AddItem(kSelectAllGbk, kMenuNormal, kMenuCommand, true, kEditMenuSelectAll);
+    menu.AddItem(kSelectAllGbk, kMenuNormal, kMenuCommand, true, kEditCommandSelectAll);
 }
 
 }  // namespace sorvix::ui

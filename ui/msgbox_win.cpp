@@ -9,6 +9,7 @@
 // thread through UiHost::LookOf.
 #include "ui/msgbox.h"
 
+#include "ui/modal_loop.h"
 #include "ui/resources/art.h"
 #include "ui/text_elements.h"
 
@@ -357,24 +358,13 @@ int UiMessageBox(HWND owner, const Text& text, const MessageBoxOptions& o) {
 
     // The modal loop: this thread's messages only; input for the thread's
     // other windows is dropped.
-    bool quit = false;
-    WPARAM quitCode = 0;
-    MSG msg;
-    while (IsWindow(box)) {
-        BOOL got = GetMessageW(&msg, nullptr, 0, 0);
-        if (got == 0) {
-            quit = true;
-            quitCode = msg.wParam;
-            break;
-        }
-        if (got == -1) break;
-        if (msg.hwnd && msg.hwnd != box && IsInputMessage(msg.message)) continue;
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
+    std::optional<WPARAM> quit = RunModalLoop([box] { return IsWindow(box) != FALSE; },
+                                              [box](MSG& m) {
+                                                  return m.hwnd && m.hwnd != box && IsInputMessage(m.message);
+                                              });
     if (IsWindow(box)) DestroyWindow(box);
     // The quit was meant for the thread's own loop, which must still see it.
-    if (quit) PostQuitMessage(static_cast<int>(quitCode));
+    if (quit) PostQuitMessage(static_cast<int>(*quit));
     return result;
 }
 

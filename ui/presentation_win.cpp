@@ -54,6 +54,52 @@ struct IntRect {
     bool Empty() const { return x1 <= x0 || y1 <= y0; }
 };
 
+// The rectangle in whole pixels, when its edges lie on pixel boundaries.
+bool IsWholePixelRect(const UiRect& r, RECT& out) {
+    auto whole = [](float v, LONG& to) {
+        float n = std::round(v);
+        to = static_cast<LONG>(n);
+        return std::fabs(v - n) < 1e-3f;
+    };
+    LONG w = 0, h = 0;
+    bool ok = whole(r.x, out.left) && whole(r.y, out.top) && whole(r.w, w) && whole(r.h, h);
+    out.right = out.left + w;
+    out.bottom = out.top + h;
+    return ok;
+}
+
+// x * y / 255, rounded, for bytes.
+inline uint32_t MulDiv255(uint32_t x, uint32_t y) {
+    uint32_t t = x * y + 128;
+    return (t + (t >> 8)) >> 8;
+}
+
+// Source-over of straight-alpha ARGB rows onto premultiplied ARGB rows: what
+// GDI+ does for an unscaled image, without its per-pixel conversions.
+void BlendStraightOverPremultiplied(const uint8_t* src, int srcStride, uint32_t* dst, size_t dstPitch, int width,
+                                    int height) {
+    for (int y = 0; y < height; ++y) {
+        const uint32_t* s = reinterpret_cast<const uint32_t*>(src + static_cast<ptrdiff_t>(y) * srcStride);
+        uint32_t* d = dst + static_cast<size_t>(y) * dstPitch;
+        for (int x = 0; x < width; ++x) {
+            uint32_t p = s[x];
+            uint32_t a = p >> 24;
+            if (a == 0) continue;
+            if (a == 255) {
+                d[x] = p;
+                continue;
+            }
+            uint32_t q = d[x], ia = 255 - a;
+            uint32_t ra = a + MulDiv255(q >> 24, ia);
+            uint32_t rr = MulDiv255((p >> 16) & 0xFF, a) + MulDiv255((q >> 16) & 0xFF, ia);
+            uint32_t rg = MulDiv255((p >> 8) & 0xFF, a) + MulDiv255((q >> 8) & 0xFF, ia);
+            uint32_t rb = MulDiv255(p & 0xFF, a) + MulDiv255(q & 0xFF, ia);
+            d[x] = (std::min(ra, 255u) << 24) | (std::min(rr, 255u) << 16) | (std::min(rg, 255u) << 8) |
+                   std::min(rb, 255u);
+        }
+    }
+}
+
 IntRect Clamp(const UiRect& r, SIZE size) {
     IntRect i{static_cast<int>(std::floor(r.x)), static_cast<int>(std::floor(r.y)),
               static_cast<int>(std::ceil(r.Right())), static_cast<int>(std::ceil(r.Bottom()))};
@@ -354,16 +400,56 @@ void UiHost::ComposeElement(UiElement* e, const UiRect& area) {
                 g.Flush(Gdiplus::FlushIntentionSync);
             }
         }
-    } else {
+    } else if (!BlendElementBits(e)) {
         DrawImageAlpha(g, e->backBuffer_.get(), dest, e->alpha_);
     }
     if (e->firstChild_) {
         Gdiplus::Region saved;
         g.GetClip(&saved);
         g.SetClip(dest, Gdiplus::CombineModeIntersect);
+        RECT savedClip = composeClip_;
+        bool savedExact = composeClipExact_;
+        RECT d{0, 0, 0, 0};
+        if (IsWholePixelRect(e->rect_, d)) {
+            IntersectRect(&composeClip_, &savedClip, &d);
+        } else {
+            composeClipExact_ = false;
+        }
         ComposeList(e->firstChild_, area);
+        composeClip_ = savedClip;
+        composeClipExact_ = savedExact;
         g.SetClip(&saved);
     }
+}
+
+bool UiHost::BlendElementBits(UiElement* e) {
+    if (!composeClipExact_ || e->alpha_ < 255 || !e->backBuffer_ || !buffer_.Bits()) return false;
+    Gdiplus::Bitmap* source = e->backBuffer_.get();
+    RECT dest{0, 0, 0, 0};
+    if (!IsWholePixelRect(e->rect_, dest) || dest.right - dest.left != static_cast<LONG>(source->GetWidth()) ||
+        dest.bottom - dest.top != static_cast<LONG>(source->GetHeight())) {
+        return false;   // scaled or between pixels: GDI+ resamples it
+    }
+    RECT c{0, 0, 0, 0};
+    if (!IntersectRect(&c, &composeClip_, &dest)) return true;   // nothing of it shows
+    if (elementClip_) {
+        // Inside this margin the rounded clip of the elements is a plain
+        // rectangle; nearer the frame GDI+ clips the corners.
+        const LONG safe = static_cast<LONG>(kElementClipInset + kElementClipCorner);
+        if (c.left < safe || c.top < safe || c.right > size_.cx - safe || c.bottom > size_.cy - safe) return false;
+    }
+    Gdiplus::Rect part(c.left - dest.left, c.top - dest.top, c.right - c.left, c.bottom - c.top);
+    Gdiplus::BitmapData data{};
+    if (source->LockBits(&part, Gdiplus::ImageLockModeRead, PixelFormat32bppARGB, &data) != Gdiplus::Ok) {
+        return false;
+    }
+    buffer_.Graphics()->Flush(Gdiplus::FlushIntentionSync);   // earlier GDI+ drawing lands first
+    BlendStraightOverPremultiplied(static_cast<const uint8_t*>(data.Scan0), data.Stride,
+                                   buffer_.Bits() + static_cast<size_t>(c.top) * size_.cx + c.left,
+                                   static_cast<size_t>(size_.cx), static_cast<int>(data.Width),
+                                   static_cast<int>(data.Height));
+    source->UnlockBits(&data);
+    return true;
 }
 
 void UiHost::ComposeList(UiElement* first, const UiRect& area) {
@@ -384,7 +470,10 @@ void UiHost::Recompose(const UiRect& area, bool present) {
              static_cast<float>(h)};
     buffer_.Graphics()->SetClip(a.ToGdi());
     if (elementClip_) buffer_.Graphics()->SetClip(elementClip_.get(), Gdiplus::CombineModeIntersect);
+    composeClip_ = RECT{ir.x0, ir.y0, ir.x1, ir.y1};
+    composeClipExact_ = true;
     ComposeList(firstTop_, a);
+    composeClipExact_ = false;
     buffer_.Graphics()->ResetClip();
     buffer_.Graphics()->Flush(Gdiplus::FlushIntentionSync);
     if (!present) return;
@@ -398,8 +487,37 @@ void UiHost::Recompose(const UiRect& area, bool present) {
     }
 }
 
+void UiHost::RecomposeSoon(const UiRect& area) {
+    if (alpha_ == kNotLayered) {
+        Recompose(area, true);
+        return;
+    }
+    Recompose(area, false);
+    if (frozen_ || !window_) return;
+    IntRect ir = Clamp(area, size_);
+    if (ir.Empty()) return;
+    RECT r{ir.x0, ir.y0, ir.x1, ir.y1};
+    if (presentPending_) {
+        UnionRect(&pendingDirty_, &pendingDirty_, &r);
+        return;
+    }
+    pendingDirty_ = r;
+    presentPending_ = PostMessageW(window_, UIM_UPDATE, 0, 0) != FALSE;
+    if (!presentPending_) Present(&r);
+}
+
 void UiHost::Present(const RECT* dirty) {
     if (!window_ || !buffer_.Dc() || alpha_ == kNotLayered) return;
+    // Whatever waited for the next frame goes with this update.
+    RECT joined{0, 0, 0, 0};
+    if (presentPending_) {
+        presentPending_ = false;
+        if (dirty) {
+            UnionRect(&joined, dirty, &pendingDirty_);
+            dirty = &joined;
+        }
+    }
+    ++presentCount_;
     POINT src{0, 0};
     SIZE sz = size_;
     BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};

@@ -1,6 +1,6 @@
 // UiScrollBar: geometry, input (thumb drag, arrows, track, auto-repeat while
-// the button is held) and painting. See listview.h.
-#include "ui/listview.h"
+// the button is held) and painting. See scrollbar.h.
+#include "ui/scrollbar.h"
 
 #include "ui/host.h"
 

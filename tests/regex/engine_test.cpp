@@ -161,6 +161,65 @@ TEST(RegexEngine, AdversarialInputsFinish) {
     EXPECT_EQ(lazy.FindAll(std::string(1 << 20, 'a'), true, spans), 0);
 }
 
+// Literals every match must contain let a search stop early; a literal in
+// an optional or alternative part, or repeated possibly zero times, must not
+// be taken for one, and a required one must still be found wherever it is.
+TEST(RegexEngine, RequiredLiteralsOnlyWhereEveryMatchHasThem) {
+    RunRows({
+        {"a(bc)?d", "ad abcd", "g", "ad{-};abcd{bc};"},
+        {"a(?:xy|z)w", "azw axyw", "g", "azw;axyw;"},
+        {"x(ab)*y", "xy xaby", "g", "xy{-};xaby{ab};"},
+        {"x(ab)+y", "xy xaby", "g", "xaby{ab};"},
+        {"x(?:ab){0,2}y", "xy", "g", "xy;"},
+        {"x(?:ab){2}y", "xaby xababy", "g", "xababy;"},
+        {"<b>(.*?)</b>\n", "<b>1</b> <b>2</b>\n", "g", "<b>1</b> <b>2</b>\n{1</b> <b>2};"},
+        {"<b>(.*?)</b>\n", "<b>1</b> <b>2</b>", "g", ""},
+        {"<B>(.*?)END", "<b>x end", "ig", "<b>x end{x };"},
+        {"<b>(.*?)END", "<b>x end", "g", ""},
+        {"^k(.*)z$", "kaz\nkb", "mg", "kaz{a};"},
+        {"\\bkey=(\\d+);", "key=1 key=22;", "g", "key=22;{22};"},
+        // The required literal only after the last candidate.
+        {"q(\\w*)STOP", "q1 q2 q3STOP", "g", "q3STOP{3};"},
+        {"\xD6\xD0(.)end", "\xD6\xD0xend \xD6\xD0y", "g", "\xD6\xD0xend{x};"},
+    });
+    // A page minified onto one line holds no line feed, which every match
+    // of the disk hit needs: nothing is found, on every path.
+    std::string page;
+    for (int i = 0; i < 200; ++i) {
+        page += "<a class=\"cse-search-result_content_item_top_a\" href=\"u" + std::to_string(i) +
+                "\" target=\"_blank\" rel=\"external nofollow\" onclick=\"t()\" > " + std::string(11, '\t') + "T" +
+                std::string(10, '\t') + "</a> ";
+    }
+    for (Strategy s : kAllPaths) {
+        Regex re;
+        ASSERT_TRUE(re.Compile(site_pattern::kDiskHit, true, true));
+        std::vector<int> spans;
+        EXPECT_EQ(re.FindAll(page, true, spans, s), 0);
+        // One entry in its lines at the very end is found.
+        const std::string last = page +
+            "<a class=\"cse-search-result_content_item_top_a\" href=\"v\" target=\"_blank\" "
+            "rel=\"external nofollow\" onclick=\"t()\" >\n" + std::string(11, '\t') + "T" + std::string(10, '\t') + "</a>\n";
+        EXPECT_EQ(re.FindAll(last, true, spans, s), 1);
+    }
+}
+
+// Candidates that fail: decoys that stop at a line end, several candidates
+// inside one scanned span, and attempts that reach a gap's exit and fail
+// later, where the gap may still go on past that exit.
+TEST(RegexEngine, FailedCandidatesAndDecoys) {
+    RunRows({
+        {"<a href=\"(.*?)\" t>", "<a href=\"x\">\n<a href=\"y\" t>", "g", "<a href=\"y\" t>{y};"},
+        {"<a (.*?)\" t>(\\d)", "<a x\" t>y\" t>1", "g", "<a x\" t>y\" t>1{x\" t>y}{1};"},
+        {"k(.*?)yz", "k k k yq\nk yz k", "g", "k yz{ };"},
+        {"k(.*?)yz", "k1 k2 k3 yzk4 yz", "g", "k1 k2 k3 yz{1 k2 k3 };k4 yz{4 };"},
+        {"k.*?y\n", "k k k y k y\n", "g", "k k k y k y\n;"},
+        {"k.*?y\n", "k k\rk y\n", "g", "k y\n;"},
+        {"<b>(.*?)</b>x", "<b>1</b> <b>2</b>x", "g", "<b>1</b> <b>2</b>x{1</b> <b>2};"},
+        {"<b>([^<]*?)</b>x", "<b>1</b> <b>2</b>x", "g", "<b>2</b>x{2};"},
+        {"<i>(.*?)</i>\t", "<i>\xD6\xD0</i> <i>\xB9\xFA\n</i>\t<i>b</i>\t", "g", "<i>b</i>\t{b};"},
+    });
+}
+
 TEST(RegexEngine, ManyMatchesInOneSubject) {
     std::string page;
     for (int i = 0; i < 10000; ++i) page += "<b>" + std::to_string(i) + "</b>\xD6\xD0";

@@ -220,6 +220,28 @@ TEST(RegexObject, DiskSearchHitPattern) {
     EXPECT_EQ(re.GroupText(3, 3), "Third");
 }
 
+// Search reads the caller's text in place and keeps only the matches: the
+// texts must outlive the subject.
+TEST(RegexObject, MatchTextsOutliveTheSubject) {
+    RegexObject re;
+    {
+        std::string page = "<p>\xD6\xD0 <b>one</b> x <b>two<i>2</i></b> <b>";
+        ASSERT_TRUE(re.Search("<b>(.*?)(<i>(.*?)</i>)?</b>", page));
+        page.assign(page.size(), 'z');   // the caller reuses its buffer
+    }
+    ASSERT_EQ(re.MatchCount(), 2);
+    EXPECT_EQ(re.MatchText(1), "<b>one</b>");
+    EXPECT_EQ(re.GroupText(1, 1), "one");
+    EXPECT_EQ(re.GroupText(1, 2), "");   // did not take part
+    EXPECT_EQ(re.MatchText(2), "<b>two<i>2</i></b>");
+    EXPECT_EQ(re.GroupText(2, 1), "two");
+    EXPECT_EQ(re.GroupText(2, 3), "2");
+    // Empty matches keep their place too.
+    ASSERT_TRUE(re.Search("x*", "ab"));
+    EXPECT_EQ(re.MatchCount(), 3);
+    EXPECT_EQ(re.MatchText(3), "");
+}
+
 }  // namespace
 }  // namespace sorvix
 

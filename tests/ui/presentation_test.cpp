@@ -179,5 +179,87 @@ TEST_F(PresentationTest, QueuedRedrawsAreAllComposed) {
     EXPECT_GE(G(host->PixelAt(65, 25)), 250);
 }
 
+TEST_F(PresentationTest, PostedRedrawsAreComposedAtOnceAndShownInOneUpdate) {
+    AttachOptions o;
+    o.alpha = 255;
+    o.colour = 0x000000;
+    MakeHost(o, 300, 200, WS_POPUP, true);
+    Block a, b;
+    a.Create(window, {20, 20, 20, 20}, ArgbAt(0x0000FF, 255));
+    b.Create(window, {60, 20, 20, 20}, ArgbAt(0x0000FF, 255));
+    Pump();
+    int before = host->PresentCount();
+    for (int i = 0; i < 10; ++i) {
+        a.PostRedraw();
+        b.PostRedraw();
+    }
+    Pump();
+    EXPECT_EQ(host->PresentCount(), before + 1);   // twenty redraws, one layered update
+    EXPECT_FALSE(host->PresentPending());
+
+    // Composed now, shown with the next frame.
+    host->Freeze(true);
+    a.SetColour(ArgbAt(0x00FF00, 255));
+    host->Freeze(false);
+    before = host->PresentCount();
+    host->RecomposeSoon(a.Rect());
+    EXPECT_GE(G(host->PixelAt(25, 25)), 250);
+    EXPECT_TRUE(host->PresentPending());
+    EXPECT_EQ(host->PresentCount(), before);
+    host->RecomposeSoon(b.Rect());
+    Pump();
+    EXPECT_EQ(host->PresentCount(), before + 1);
+    EXPECT_FALSE(host->PresentPending());
+}
+
+TEST_F(PresentationTest, HostThatIsNotLayeredShowsARecomposedAreaAtOnce) {
+    MakeBlackHost();
+    Block c;
+    c.Create(window, {20, 20, 20, 20}, ArgbAt(0x0000FF, 255));
+    host->RecomposeSoon(c.Rect());
+    EXPECT_FALSE(host->PresentPending());
+    EXPECT_GE(R(host->PixelAt(25, 25)), 250);   // 0x0000FF is red (0xBBGGRR)
+}
+
+// An element on whole pixels is blended into the back buffer directly, one
+// between pixels (or near the rounded frame) through GDI+; both give the
+// same source-over result.
+TEST_F(PresentationTest, ElementsComposeAlikeOnWholeAndFractionalPixels) {
+    AttachOptions o;
+    o.colour = 0x2060A0;
+    MakeHost(o, 300, 200);
+    struct Case {
+        UiRect rect;
+        Argb colour;
+    };
+    const Case cases[] = {
+        {{40, 40, 30, 30}, ArgbAt(0xFF8000, 255)},      // opaque, whole pixels
+        {{90, 40, 30, 30}, ArgbAt(0xFF8000, 128)},      // half transparent, whole pixels
+        {{140.5f, 40.5f, 30, 30}, ArgbAt(0xFF8000, 128)},  // between pixels
+        {{3, 100, 30, 30}, ArgbAt(0xFF8000, 128)},      // over the frame's clip
+        {{190, 40, 30, 30}, ArgbAt(0x00FF00, 0)},       // fully transparent
+    };
+    std::vector<std::unique_ptr<Block>> blocks;
+    uint32_t under = host->PixelAt(60, 150);   // plain background
+    for (const Case& c : cases) {
+        blocks.push_back(std::make_unique<Block>());
+        blocks.back()->Create(window, c.rect, c.colour);
+    }
+    Pump();
+    for (const Case& c : cases) {
+        int x = static_cast<int>(c.rect.x) + 15, y = static_cast<int>(c.rect.y) + 15;
+        uint32_t p = host->PixelAt(x, y);
+        int a = static_cast<int>(c.colour >> 24);
+        auto mix = [&](int src, int dst) { return (src * a + dst * (255 - a) + 127) / 255; };
+        EXPECT_NEAR(R(p), mix(static_cast<int>((c.colour >> 16) & 0xFF), R(under)), 2) << x;
+        EXPECT_NEAR(G(p), mix(static_cast<int>((c.colour >> 8) & 0xFF), G(under)), 2) << x;
+        EXPECT_NEAR(B(p), mix(static_cast<int>(c.colour & 0xFF), B(under)), 2) << x;
+        EXPECT_NEAR(A(p), 255, 2) << x;
+    }
+    // Nothing of an element shows outside its own rectangle.
+    EXPECT_EQ(host->PixelAt(39, 55), under);
+    EXPECT_EQ(host->PixelAt(70, 55), under);
+}
+
 }  // namespace
 }  // namespace sorvix::ui::test

@@ -64,6 +64,16 @@ inline std::string EncodeImage(Gdiplus::Image& image, const wchar_t* mime) {
     return bytes;
 }
 
+// The file bytes (BMP) of a w x h picture of one colour.
+inline std::string SolidPicture(int w, int h, Gdiplus::Color colour) {
+    Gdiplus::Bitmap picture(w, h, PixelFormat32bppARGB);
+    {
+        Gdiplus::Graphics g(&picture);
+        g.Clear(colour);
+    }
+    return EncodeImage(picture, L"image/bmp");
+}
+
 // One recorded host event.
 struct Event {
     HostEvent kind;

@@ -1,98 +1,17 @@
 // RegexObject over our engine (text/regex/regex.h). See regex_object.h.
 #include "text/regex/regex_object.h"
 
-#include <algorithm>
 #include <memory>
 #include <mutex>
+#include <utility>
 #include <string>
 #include <vector>
 
-#include "text/regex/regex.h"
+#include "text/regex/program_cache.h"
 
 namespace sorvix {
 
 namespace {
-
-// Compiling costs far more than running over a result page (the character
-// classes are built over every double-byte code), and the sites run the same
-// few patterns page after page. So compiled patterns are kept in one
-// process-wide pool: a search takes a compiled copy of its pattern out (or
-// compiles one), runs it and puts it back. A Regex is not thread-safe, so a
-// copy is only ever used by the one search that took it. The pool is not
-// per-thread storage on purpose: objects with destructors in thread-local
-// storage are freed at thread exit in an order the MinGW runtime does not
-// keep (the storage can go before the destructor runs), which crashed search
-// threads as they ended.
-constexpr size_t kPooledPatterns = 16;   // distinct patterns kept
-constexpr size_t kCopiesPerPattern = 4;  // idle copies kept per pattern
-
-struct PoolKey {
-    std::string pattern;
-    bool ignoreCase;
-    bool multiLine;
-    bool operator==(const PoolKey& o) const {
-        return ignoreCase == o.ignoreCase && multiLine == o.multiLine && pattern == o.pattern;
-    }
-};
-
-struct PoolEntry {
-    PoolKey key;
-    bool rejected = false;
-    std::vector<std::unique_ptr<regex::Regex>> idle;
-};
-
-class PatternPool {
-public:
-    // A compiled copy of the pattern, or null when the engine rejects it.
-    std::unique_ptr<regex::Regex> Take(const PoolKey& key) {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            for (size_t i = 0; i < entries_.size(); ++i) {
-                PoolEntry& e = entries_[i];
-                if (!(e.key == key)) continue;
-                std::rotate(entries_.begin(), entries_.begin() + static_cast<std::ptrdiff_t>(i),
-                            entries_.begin() + static_cast<std::ptrdiff_t>(i) + 1);
-                PoolEntry& front = entries_.front();
-                if (front.rejected) return nullptr;
-                if (!front.idle.empty()) {
-                    std::unique_ptr<regex::Regex> re = std::move(front.idle.back());
-                    front.idle.pop_back();
-                    return re;
-                }
-                break;
-            }
-        }
-        auto re = std::make_unique<regex::Regex>();
-        if (re->Compile(key.pattern, key.ignoreCase, key.multiLine)) return re;
-        std::lock_guard<std::mutex> lock(mutex_);
-        PoolEntry& e = EntryLocked(key);
-        e.rejected = true;
-        return nullptr;
-    }
-
-    void Give(const PoolKey& key, std::unique_ptr<regex::Regex> re) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        PoolEntry& e = EntryLocked(key);
-        if (e.idle.size() < kCopiesPerPattern) e.idle.push_back(std::move(re));
-    }
-
-private:
-    PoolEntry& EntryLocked(const PoolKey& key) {
-        for (PoolEntry& e : entries_)
-            if (e.key == key) return e;
-        if (entries_.size() == kPooledPatterns) entries_.pop_back();
-        entries_.insert(entries_.begin(), PoolEntry{key, false, {}});
-        return entries_.front();
-    }
-
-    std::mutex mutex_;
-    std::vector<PoolEntry> entries_;   // most recently used first
-};
-
-PatternPool& Pool() {
-    static PatternPool* pool = new PatternPool;   // never destroyed: threads may still search at exit
-    return *pool;
-}
 
 // Every "#引号" becomes a double quote, left to right, without rescanning.
 std::string ReplaceQuoteMarkers(std::string_view pattern) {
@@ -110,20 +29,68 @@ std::string ReplaceQuoteMarkers(std::string_view pattern) {
     return out;
 }
 
+// Idle search states, lent to one Search at a time. A state last used with
+// the same program is preferred (its DFA states are built already); the pool
+// is a plain process-wide list, not thread-local storage (see
+// program_cache.h).
+class ScratchPool {
+public:
+    std::unique_ptr<regex::Scratch> Take(uint64_t program) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        for (size_t i = idle_.size(); i-- > 0;) {
+            if (idle_[i].first != program) continue;
+            std::unique_ptr<regex::Scratch> s = std::move(idle_[i].second);
+            idle_.erase(idle_.begin() + static_cast<std::ptrdiff_t>(i));
+            return s;
+        }
+        return std::make_unique<regex::Scratch>();
+    }
+    void Give(uint64_t program, std::unique_ptr<regex::Scratch> s) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (idle_.size() >= kIdle) idle_.erase(idle_.begin());   // the oldest goes
+        idle_.emplace_back(program, std::move(s));
+    }
+
+private:
+    static constexpr size_t kIdle = 16;
+    std::mutex mutex_;
+    std::vector<std::pair<uint64_t, std::unique_ptr<regex::Scratch>>> idle_;
+};
+
+ScratchPool& Scratches() {
+    static ScratchPool* pool = new ScratchPool;   // never destroyed: threads may still search at exit
+    return *pool;
+}
+
 }  // namespace
 
 bool RegexObject::Search(std::string_view pattern, std::string_view subject, bool caseSensitive,
                          bool multiLine, bool global, bool quoteMarker) {
-    subject_.assign(subject);
+    texts_.clear();
     groupCount_ = 0;
     spans_.clear();
-    const std::string effective = quoteMarker ? ReplaceQuoteMarkers(pattern) : std::string(pattern);
-    PoolKey key{effective, !caseSensitive, multiLine};
-    std::unique_ptr<regex::Regex> re = Pool().Take(key);
+    std::shared_ptr<const regex::Regex> re =
+        quoteMarker ? regex::ProgramCache::Shared().Get(ReplaceQuoteMarkers(pattern), !caseSensitive, multiLine)
+                    : regex::ProgramCache::Shared().Get(pattern, !caseSensitive, multiLine);
     if (!re) return false;
     groupCount_ = re->GroupCount();
-    re->FindAll(subject_, global, spans_);
-    Pool().Give(key, std::move(re));
+    std::unique_ptr<regex::Scratch> scratch = Scratches().Take(re->Id());
+    re->FindAll(*scratch, subject, global, spans_);
+    Scratches().Give(re->Id(), std::move(scratch));
+    // Keep each match's bytes and move its offsets onto them; every group
+    // lies inside its match.
+    const size_t per = 2 * (static_cast<size_t>(groupCount_) + 1);
+    size_t total = 0;
+    for (size_t m = 0; m < spans_.size(); m += per) total += static_cast<size_t>(spans_[m + 1] - spans_[m]);
+    texts_.reserve(total);
+    for (size_t m = 0; m < spans_.size(); m += per) {
+        const int begin = spans_[m];
+        const int shift = static_cast<int>(texts_.size()) - begin;
+        texts_.append(subject.substr(static_cast<size_t>(begin), static_cast<size_t>(spans_[m + 1] - begin)));
+        for (size_t k = m; k < m + per; ++k) {
+            if (spans_[k] >= 0) spans_[k] += shift;
+        }
+    }
     return !spans_.empty();
 }
 
@@ -143,7 +110,7 @@ Text RegexObject::SpanText(int index, int group) const {
                   2 * static_cast<size_t>(group);
     int b = spans_[base], e = spans_[base + 1];
     if (b < 0 || e < b) return {};
-    return subject_.substr(static_cast<size_t>(b), static_cast<size_t>(e - b));
+    return texts_.substr(static_cast<size_t>(b), static_cast<size_t>(e - b));
 }
 
 }  // namespace sorvix

@@ -8,8 +8,12 @@
 // group texts are byte-exact substrings of the subject. An index outside the
 // matches or groups gives the empty text. Instances belong to the thread that
 // made them; they hold no COM or other platform state. Compiled patterns
-// are pooled for the whole process, so a pattern run page after page is
-// compiled once per thread that runs it at the same time.
+// come from the process-wide ProgramCache (program_cache.h), so a pattern
+// run page after page, thread after thread, is compiled once per process.
+// Search reads the caller's subject in place and keeps only the matches'
+// bytes, so six patterns over one page do not copy the page six times. The
+// search state (DFA states, visited bits) is lent from a process-wide pool
+// for the length of one Search, so it stays warm from page to page.
 // Covered by tests/regex/regex_object_test.cpp.
 #pragma once
 
@@ -41,10 +45,10 @@ public:
 private:
     Text SpanText(int index, int group) const;  // group 0 = the whole match
 
-    // For each match, (1 + groupCount_) pairs of byte offsets [begin, end)
-    // into subject_: the whole match, then each group; -1 marks a group that
-    // did not take part.
-    Text subject_;
+    // The matches' bytes, one after another. For each match, (1 +
+    // groupCount_) pairs of byte offsets [begin, end) into texts_: the whole
+    // match, then each group; -1 marks a group that did not take part.
+    Text texts_;
     int groupCount_ = 0;
     std::vector<int> spans_;
 };

@@ -115,12 +115,93 @@ function emit(pattern, subject, flags) {
 }
 
 // ---- Hand-picked cases -------------------------------------------------------------
-const magnet = '<h5 class="h">(.*?)</h5>[\\s\\S]*?prop_val">(.*?)</span>[\\s\\S]*?prop_val">(.*?)</span>' +
-  '[\\s\\S]*?prop_val">(.*?)</span>[\\s\\S]*?href="(.*?)">';
+// ---- The site patterns, read from the header the site routines use ------------------
+// sites/site_patterns.h is the one home of the patterns; the literals there
+// (raw strings, or ordinary ones with \xHH, \n, \t, \", \\ escapes, adjacent
+// ones joined) are GBK bytes, decoded here to text.
+const fs = require('fs');
+const path = require('path');
+const header = fs.readFileSync(path.join(__dirname, '../../../sites/site_patterns.h'), 'latin1');
+// Tokens of a piece of C++: joined string literals (as byte arrays), and
+// the punctuation '{', '}', ',', ';'.
+function tokens(src) {
+  const out = [];
+  let i = 0;
+  let pendingLiteral = null;
+  const flush = () => { if (pendingLiteral) { out.push(pendingLiteral); pendingLiteral = null; } };
+  const append = (bytes) => { pendingLiteral = pendingLiteral ? pendingLiteral.concat(bytes) : bytes; };
+  while (i < src.length) {
+    const ch = src[i];
+    if (src.startsWith('//', i)) { i = src.indexOf('\n', i); if (i < 0) break; continue; }
+    if (ch === 'R' && src[i + 1] === '"') {
+      const open = src.indexOf('(', i);
+      const delim = ')' + src.slice(i + 2, open) + '"';
+      const close = src.indexOf(delim, open);
+      append(Array.from(src.slice(open + 1, close), (x) => x.charCodeAt(0)));
+      i = close + delim.length;
+    } else if (ch === '"') {
+      const bytes = [];
+      for (++i; src[i] !== '"'; ++i) {
+        if (src[i] !== '\\') { bytes.push(src.charCodeAt(i)); continue; }
+        const e = src[++i];
+        if (e === 'x') {
+          const m = /^[0-9A-Fa-f]+/.exec(src.slice(i + 1));
+          bytes.push(parseInt(m[0], 16));
+          i += m[0].length;
+        } else {
+          bytes.push({ n: 10, t: 9, r: 13, '"': 34, '\\': 92, "'": 39 }[e]);
+        }
+      }
+      ++i;
+      append(bytes);
+    } else if ('{},;'.includes(ch)) {
+      flush();
+      out.push(ch);
+      ++i;
+    } else {
+      ++i;
+    }
+  }
+  flush();
+  return out;
+}
+const gbkText = (bytes) => decoder.decode(new Uint8Array(bytes));
+function sitePattern(name) {
+  const at = header.indexOf(' ' + name + ' =');
+  if (at < 0) throw new Error('no ' + name + ' in sites/site_patterns.h');
+  return gbkText(tokens(header.slice(at, header.indexOf(';', at)))[0]);
+}
+// The first literal of each { ... } row of an array of FieldPattern.
+function siteFieldPatterns(name) {
+  const at = header.indexOf(' ' + name + ' =');
+  const toks = tokens(header.slice(at, header.indexOf('}};', at) + 3));
+  const out = [];
+  let depth = 0;
+  let first = false;
+  for (const t of toks) {
+    if (t === '{') { ++depth; first = depth === 3 || depth === 2; continue; }
+    if (t === '}') { --depth; continue; }
+    if (Array.isArray(t) && first) { out.push(gbkText(t)); first = false; }
+    else if (t === ',') first = false;
+  }
+  return out;
+}
+const magnet = sitePattern('kMagnetEntry');
+const diskHit = sitePattern('kDiskHit');
+const shareFields = siteFieldPatterns('kShareFields');
+if (shareFields.length !== 6) throw new Error('expected six share-index fields');
 const entry = (name, date, size, files, link) =>
   '<div class="item"><h5 class="h">' + name + '</h5>\n<p><span class="prop_val">' + date +
   '</span> <span class="prop_val">' + size + '</span>\n<span class="prop_val">' + files +
   '</span></p><a class="go" href="' + link + '">下载</a></div>\n';
+const diskEntry = (link, title, closingTabs) =>
+  '<div class="item">\n<a class="cse-search-result_content_item_top_a" href="https://pan.example/s/' + link +
+  '" target="_blank" rel="external nofollow" onclick="track(\'' + link + '\');" >\n' + '\t'.repeat(11) + title +
+  '\t'.repeat(closingTabs) + '</a>\n</div>\n';
+const shareRow = (name, id) =>
+  '<tr><td><a class="blue" target="_blank" title="' + name + '" href="/r/' + id + '">' + name +
+  '</a></td><td> 2019-01-0' + id.length + ' </td><td><a href="/c/' + id + '">c</a></td><td class="t2">' + id +
+  ' MB</td><td><a target="_blank" title="王' + id + '资源，点击查看该用户分享的所有文件">o</a></td></tr>\n';
 const hand = [
   ['<b>(.*?)</b>', '<B>x</B> <b>y</b>', 'img'],
   ['a.c', 'a\nc abc', 'img'],
@@ -181,7 +262,10 @@ const hand = [
     entry('第二', '2023-05-06', '700 MB', '1', 'magnet:?xt=urn:btih:DEF'), 'img'],
   [magnet, '<h5 class="h">x</h5>'.repeat(20), 'img'],
   [magnet, entry('a\nb', '1', '2', '3', 'm1') + entry('c', '4', '5', '6', 'm2'), 'img'],
+  [diskHit, diskEntry('1a', '<b>电影</b>合集', 10) + diskEntry('2b', 'x', 9) + diskEntry('3c', '第三', 10), 'img'],
+  [diskHit, diskEntry('1a', 'one', 10).replace(/\n/g, ' '), 'img'],
 ];
+for (const field of shareFields) hand.push([field, shareRow('电影 合集.mp4', '1') + shareRow('软件.zip', '22'), 'img']);
 
 let count = 0;
 for (const [p, s, f] of hand) if (emit(p, s, f)) ++count;

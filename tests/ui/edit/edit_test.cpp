@@ -61,6 +61,13 @@ protected:
         UiRect r = box.Rect();
         Click(static_cast<int>(r.Right()) - 3, static_cast<int>(r.y + r.h / 2));
     }
+    // A box at (20, 20) in an input mode; focused by a click when asked.
+    void MakeInMode(UiEdit& box, const Text& text, int mode, bool focus = true) {
+        EditOptions o;
+        o.inputMode = mode;
+        Make(box, text, o);
+        if (focus) Focus(box);
+    }
 
     void SetKeys(bool ctrl, bool shift) {
         BYTE ks[256];
@@ -215,10 +222,7 @@ TEST_F(EditTest, CaretKeysMoveAndShiftGrowsTheSelection) {
 
 TEST_F(EditTest, PasswordBoxKeysNeverSelect) {
     UiEdit box;
-    EditOptions o;
-    o.inputMode = kEditPassword;
-    Make(box, "secret", o);
-    Focus(box);
+    MakeInMode(box, "secret", kEditPassword);
     Key(VK_HOME, false, true);
     Key(VK_RIGHT, false, true);
     EXPECT_EQ(box.SelectedText(), "");
@@ -251,10 +255,7 @@ TEST_F(EditTest, ChineseTextSurvivesACopyAndPasteRoundTrip) {
 
 TEST_F(EditTest, EmptyClipboardPastesNothingAndRestrictedModeNeverCuts) {
     UiEdit box;
-    EditOptions o;
-    o.inputMode = kEditRestricted;
-    Make(box, "keep", o);
-    Focus(box);
+    MakeInMode(box, "keep", kEditRestricted);
     ASSERT_TRUE(SetClipboardText(window, ""));
     Key('V', true);
     EXPECT_EQ(box.EditText(), "keep");
@@ -268,10 +269,7 @@ TEST_F(EditTest, EmptyClipboardPastesNothingAndRestrictedModeNeverCuts) {
 
 TEST_F(EditTest, PasswordBoxRefusesTheClipboard) {
     UiEdit box;
-    EditOptions o;
-    o.inputMode = kEditPassword;
-    Make(box, "secret", o);
-    Focus(box);
+    MakeInMode(box, "secret", kEditPassword);
     SetRawClipboard(L"old");
     box.Selection(EditSelection{{1, 0}, {1, 6}});
     for (WPARAM key : {'C', 'X', 'V', 'A'}) Key(key, true);
@@ -322,10 +320,7 @@ TEST_F(EditTest, DoubleClickSelectsTheWordAndAQuickThirdClickTheLine) {
 
 TEST_F(EditTest, PasswordBoxIgnoresDoubleAndTripleClicks) {
     UiEdit box;
-    EditOptions o;
-    o.inputMode = kEditPassword;
-    Make(box, "abc def", o);
-    Focus(box);
+    MakeInMode(box, "abc def", kEditPassword);
     POINT p = PointOf(box, {1, 1});
     DoubleClickAt(p.x + 2, p.y);
     Send(WM_LBUTTONDOWN, MK_LBUTTON, p.x + 2, p.y);
@@ -365,9 +360,7 @@ TEST_F(EditTest, RestrictedModesGiveTheInputContextBackOnFocusLoss) {
         return c;
     };
     UiEdit number, free;
-    EditOptions o;
-    o.inputMode = kEditInteger;
-    Make(number, "1", o);
+    MakeInMode(number, "1", kEditInteger, false);
     Make(free, "", {}, {20, 60, 200, 28});
     Focus(number);
     EXPECT_EQ(current(), nullptr);
@@ -463,9 +456,7 @@ TEST_F(EditTest, SelectionIsABlueBandAndTheCaretBlinks) {
 
 TEST_F(EditTest, PasswordBoxDrawsTheMaskNotTheText) {
     UiEdit box, plain;
-    EditOptions o;
-    o.inputMode = kEditPassword;
-    Make(box, "WWWW", o);
+    MakeInMode(box, "WWWW", kEditPassword, false);
     Make(plain, "WWWW", {}, {20, 60, 200, 28});
     std::vector<uint32_t> wide = Pixels(HostTextArea(box)), plainWide = Pixels(HostTextArea(plain));
     box.EditText(Text("iiii"));
@@ -499,10 +490,69 @@ TEST_F(EditTest, MultiLineBoxScrollsToTheCaretAndWithTheWheel) {
     notes.Caret(EditPos{1, 0});
     EXPECT_EQ(notes.ScrollY(), 0.0f);
     UiRect r = notes.Rect();
-    Send(WM_LBUTTONDOWN, MK_LBUTTON, static_cast<int>(r.Right() - 5), static_cast<int>(r.Bottom() - 8));
-    Send(WM_LBUTTONUP, 0, static_cast<int>(r.Right() - 5), static_cast<int>(r.Bottom() - 8));
+    Send(WM_LBUTTONDOWN, MK_LBUTTON, static_cast<int>(r.Right() - 5), static_cast<int>(r.Bottom() - 20));
+    Send(WM_LBUTTONUP, 0, static_cast<int>(r.Right() - 5), static_cast<int>(r.Bottom() - 20));
     EXPECT_GT(notes.ScrollY(), 0.0f);
     EXPECT_EQ(notes.Caret(), (EditPos{1, 0}));
+}
+
+// A multi-line box scrolls through the library's scroll bar, a child of the
+// box: arrows, thumb and the box's own scrolling stay in step.
+TEST_F(EditTest, MultiLineBoxScrollsThroughTheLibrarysScrollBar) {
+    UiEdit notes;
+    EditOptions o;
+    o.multiLine = true;
+    Text text;
+    for (int i = 1; i <= 20; ++i) text += "line " + std::to_string(i) + (i < 20 ? "\r\n" : "");
+    Make(notes, text, o, {20, 20, 150, 100});
+    UiScrollBar& bar = notes.VScroll();
+    ASSERT_NE(bar.Handle(), 0u);
+    EXPECT_EQ(bar.Kind(), UiScrollBar::kKind);
+    EXPECT_EQ(bar.Parent(), notes.Handle());
+    EXPECT_TRUE(bar.Visible());
+    EXPECT_FALSE(bar.Horizontal());
+    EXPECT_FALSE(notes.HScroll().Visible());
+    const UiRect area = notes.TextArea();
+    const int most = static_cast<int>(std::ceil(notes.Document().Height() - area.h));
+    EXPECT_EQ(bar.Maximum(), most);
+    UiRect b = bar.Rect(), r = notes.Rect();
+    EXPECT_FLOAT_EQ(b.Right(), r.Right() - 1);          // along the box's right edge, inside its frame
+    EXPECT_FLOAT_EQ(b.y, r.y + 1);
+
+    // The down arrow: one line.
+    const EditPos caret = notes.Caret();
+    int x = static_cast<int>(b.x + b.w / 2), down = static_cast<int>(b.Bottom() - 4);
+    Send(WM_LBUTTONDOWN, MK_LBUTTON, x, down);
+    Send(WM_LBUTTONUP, 0, x, down);
+    EXPECT_EQ(bar.Position(), bar.LineStep());
+    EXPECT_FLOAT_EQ(notes.ScrollY(), static_cast<float>(bar.LineStep()));
+    EXPECT_EQ(notes.Caret(), caret);                       // scrolling leaves the caret alone
+
+    // Dragging the thumb to the end shows the last line.
+    int grab = static_cast<int>(bar.ThumbStart() + b.y + 4);
+    Send(WM_LBUTTONDOWN, MK_LBUTTON, x, grab);
+    Send(WM_MOUSEMOVE, MK_LBUTTON, x, static_cast<int>(b.Bottom()) + 40);
+    Send(WM_LBUTTONUP, 0, x, static_cast<int>(b.Bottom()) + 40);
+    EXPECT_EQ(bar.Position(), most);                        // whole pixels, rounded up
+    EXPECT_FLOAT_EQ(notes.ScrollY(), notes.Document().Height() - area.h);
+
+    // The box's own scrolling moves the bar: the wheel, then the caret.
+    for (int i = 0; i < 10; ++i) SendMessageW(window, WM_MOUSEWHEEL, MAKEWPARAM(0, WHEEL_DELTA), Point(50, 50));
+    EXPECT_EQ(notes.ScrollY(), 0.0f);
+    EXPECT_EQ(bar.Position(), 0);
+    notes.Caret(EditPos{20, 0});
+    EXPECT_GT(notes.ScrollY(), 0.0f);
+    EXPECT_EQ(bar.Position(), static_cast<int>(std::lround(notes.ScrollY())));
+
+    // A long line brings the horizontal bar; a single-line box has none.
+    notes.EditText(Text(std::string(200, 'W')));
+    EXPECT_TRUE(notes.HScroll().Visible());
+    EXPECT_TRUE(notes.HorizontalBarShown());
+    EXPECT_FALSE(notes.VScroll().Visible());
+    UiEdit single;
+    Make(single, "one line", {}, {20, 150, 200, 28});
+    EXPECT_EQ(single.VScroll().Handle(), 0u);
+    EXPECT_EQ(single.HScroll().Handle(), 0u);
 }
 
 // What the shared context menu shows and does when a box is right-clicked.
@@ -635,10 +685,7 @@ TEST_F(EditMenuTest, RightClickOnAnotherBoxFocusesItAndItsCommandsActThere) {
 
 TEST_F(EditMenuTest, PasswordBoxOpensNoMenu) {
     UiEdit box;
-    EditOptions o;
-    o.inputMode = kEditPassword;
-    Make(box, "secret", o);
-    Focus(box);
+    MakeInMode(box, "secret", kEditPassword);
     SetRawClipboard(L"old");
     EXPECT_FALSE(RightClick(box, kEditMenuCopyItem));
     EXPECT_NE(EditContextMenu().OwnerElement(), box.Handle());   // never opened for it

@@ -5,6 +5,7 @@
 // open, the highlighted item and the popup's composed pixels.
 #include "ui_fixture.h"
 
+#include "ui/edit.h"
 #include "ui/menu.h"
 
 #include <functional>
@@ -445,7 +446,7 @@ TEST_F(MenuTest, EditMenuCopyByItsAccessKeyAndItemStatesSetBeforeShowing) {
     m.ItemState(kEditMenuCopyItem, kMenuNormal);
     uintptr_t copy = Run(m, {Do([] { Key(Top(), 'C'); })}, box.Handle());
     EXPECT_EQ(none, 0u);
-    EXPECT_EQ(copy, kEditMenuCopy);
+    EXPECT_EQ(copy, static_cast<uintptr_t>(kEditCommandCopy));
     ASSERT_EQ(box.commands.size(), 1u);
     EXPECT_EQ(box.commands[0].first, static_cast<WPARAM>('C'));
 }

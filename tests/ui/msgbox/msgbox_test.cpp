@@ -392,13 +392,8 @@ TEST_F(MsgBoxTest, BoxOnAWorkerThreadLeavesTheMainWindowAnswering) {
 // The owner's background picture is a GDI+ object of the main thread: the box
 // copies it there (so it waits while the main thread is busy) and shows it.
 TEST_F(MsgBoxTest, WorkerBoxCopiesTheOwnersPictureOnTheOwnersThread) {
-    Gdiplus::Bitmap green(900, 600, PixelFormat32bppARGB);
-    {
-        Gdiplus::Graphics g(&green);
-        g.Clear(Gdiplus::Color(255, 0, 255, 0));
-    }
     AttachOptions options;
-    options.background = EncodeImage(green, L"image/bmp");
+    options.background = SolidPicture(900, 600, Gdiplus::Color(255, 0, 255, 0));
     options.colour = 0x606060;
     MakeOwner(options);
 
@@ -432,13 +427,8 @@ TEST_F(MsgBoxTest, WorkerBoxCopiesTheOwnersPictureOnTheOwnersThread) {
 // owner's background takes the picture through the owner's thread, never by
 // drawing the owner's GDI+ image itself.
 TEST_F(MsgBoxTest, OwnedHostOnAnotherThreadCopiesThePictureOnTheOwnersThread) {
-    Gdiplus::Bitmap green(400, 300, PixelFormat32bppARGB);
-    {
-        Gdiplus::Graphics g(&green);
-        g.Clear(Gdiplus::Color(255, 0, 255, 0));
-    }
     AttachOptions options;
-    options.background = EncodeImage(green, L"image/bmp");
+    options.background = SolidPicture(400, 300, Gdiplus::Color(255, 0, 255, 0));
     options.colour = 0x606060;
     MakeHost(options);
 
