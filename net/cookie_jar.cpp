@@ -5,6 +5,7 @@
 
 #include "net/gbk_text.h"
 #include "net/http_client.h"
+#include "text/text.h"
 
 namespace sorvix {
 
@@ -13,7 +14,7 @@ using namespace net_detail;
 namespace {
 
 std::string CookieName(const std::string& item) {
-    std::size_t eq = Find(item, "=");
+    std::size_t eq = IndexOf(item, "=");
     return Trim(eq == std::string::npos ? item : item.substr(0, eq));
 }
 

@@ -1,5 +1,5 @@
-// Adapters from the network layer's 0-based helpers to the text layer's
-// 1-based routines; see gbk_text.h.
+// The network layer's 0-based searches over the text layer's 1-based
+// routines, and its other small text helpers; see gbk_text.h.
 #include "net/gbk_text.h"
 
 #include "text/text.h"
@@ -14,35 +14,23 @@ std::size_t ToIndex(int position) {
 
 }  // namespace
 
-std::string Lower(std::string_view s) { return sorvix::ToLower(s); }
-
-std::size_t Find(std::string_view hay, std::string_view needle, std::size_t from, bool ignoreCase) {
+std::size_t IndexOf(std::string_view hay, std::string_view needle, std::size_t from, bool ignoreCase) {
     if (from > hay.size()) return std::string::npos;
     return ToIndex(sorvix::Find(hay, needle, static_cast<int>(from) + 1, ignoreCase));
 }
 
-std::size_t FindLast(std::string_view hay, std::string_view needle) {
+std::size_t LastIndexOf(std::string_view hay, std::string_view needle) {
     return ToIndex(sorvix::FindLast(hay, needle));
 }
 
 bool Contains(std::string_view hay, std::string_view needle) {
-    return Find(hay, needle) != std::string::npos;
+    return IndexOf(hay, needle) != std::string::npos;
 }
-
-std::string TextBetween(std::string_view s, std::string_view start, std::string_view end) {
-    return sorvix::TextBetween(s, start, end);
-}
-
-std::string Trim(std::string_view s) { return sorvix::Trim(s); }
 
 std::string RemoveSpaces(std::string_view s) {
     // Full-width spaces first: removing an ASCII space first could join a
     // lone A1 byte on either side of it into a "space" that was never there.
     return sorvix::Replace(sorvix::Replace(s, "\xA1\xA1", ""), " ", "");
-}
-
-std::vector<std::string> Split(std::string_view s, std::string_view sep) {
-    return sorvix::Split(s, sep);
 }
 
 long long ParseDecimal(std::string_view s, long long limit) {

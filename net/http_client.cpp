@@ -8,6 +8,7 @@
 #include "net/gbk_text.h"
 #include "net/request_chain.h"
 #include "net/transport.h"
+#include "text/text.h"
 
 namespace sorvix {
 
@@ -25,7 +26,7 @@ constexpr std::size_t kReadBlock = 1024;
 // empty value stays empty: the next lines are never part of it.
 std::string AgentFrom(const Text& headers) {
     constexpr std::string_view kName = "User-Agent:";
-    std::size_t at = Find(headers, kName, 0, true);
+    std::size_t at = IndexOf(headers, kName, 0, true);
     if (at == std::string::npos) return kDefaultAgent;
     std::string_view rest = std::string_view(headers).substr(at + kName.size());
     return Trim(rest.substr(0, rest.find("\r\n")));
@@ -47,7 +48,7 @@ void ScanHeaders(const Text& responseHeaders, Text& location, Text& returnedCook
     returnedCookies.clear();
     for (const std::string& line : Split(responseHeaders, "\r\n")) {
         if (Contains(line, "Location:")) {
-            location = Trim(line.substr(Find(line, ":") + 1));
+            location = Trim(line.substr(IndexOf(line, ":") + 1));
         }
         if (Contains(line, "Set-Cookie")) {
             returnedCookies += Trim(TextBetween(line, "Set-Cookie:", ";"));
@@ -83,7 +84,7 @@ Bytes HttpClient::Request(const Text& url, int method, const Text& bodyText, Tex
 
     lastHttpStatus_ = 0;
     const Clock::time_point deadline = DeadlineFrom(config_);
-    const bool https = Lower(url.substr(0, 5)) == "https";
+    const bool https = ToLower(url.substr(0, 5)) == "https";
 
     SessionParams sessionParams;
     sessionParams.agent = AgentFrom(hdrs);

@@ -2,12 +2,13 @@
 #include "net/request_chain.h"
 
 #include "net/gbk_text.h"
+#include "text/text.h"
 
 namespace sorvix::net_detail {
 
 std::optional<HttpTarget> SplitHttpUrl(const std::string& url) {
     HttpTarget t;
-    std::string lowered = Lower(url.substr(0, 8));
+    std::string lowered = ToLower(url.substr(0, 8));
     std::size_t pos;
     if (lowered.compare(0, 7, "http://") == 0) {
         pos = 7;
@@ -53,7 +54,7 @@ std::optional<HttpTarget> SplitHttpUrl(const std::string& url) {
 
 std::optional<HttpTarget> ResolveLocation(const HttpTarget& base, const std::string& location) {
     std::string loc = location.substr(0, location.find('#'));
-    std::string lowered = Lower(loc.substr(0, 8));
+    std::string lowered = ToLower(loc.substr(0, 8));
     if (lowered.compare(0, 7, "http://") == 0 || lowered.compare(0, 8, "https://") == 0) {
         return SplitHttpUrl(loc);
     }
@@ -78,9 +79,9 @@ int StatusCodeOf(const std::string& rawHeaders) {
 }
 
 std::optional<std::string> HeaderValue(const std::string& rawHeaders, const std::string& name) {
-    std::string wanted = Lower(name) + ":";
+    std::string wanted = ToLower(name) + ":";
     for (const std::string& line : Split(rawHeaders, "\r\n")) {
-        if (Lower(line.substr(0, wanted.size())) == wanted) return Trim(line.substr(wanted.size()));
+        if (ToLower(line.substr(0, wanted.size())) == wanted) return Trim(line.substr(wanted.size()));
     }
     return std::nullopt;
 }

@@ -24,6 +24,7 @@
 #include "net/gbk_text.h"
 #include "net/transport.h"
 #include "net/unique_handle.h"
+#include "text/text.h"
 
 namespace sorvix {
 
@@ -65,7 +66,7 @@ public:
         std::lock_guard<std::mutex> lock(mutex_);
         std::string out;
         for (const Cookie& c : cookies_) {
-            if (c.host != Lower(host) || !PathMatches(path, c.path)) continue;
+            if (c.host != ToLower(host) || !PathMatches(path, c.path)) continue;
             if (!out.empty()) out += "; ";
             out += c.name + "=" + c.value;
         }
@@ -77,13 +78,13 @@ public:
         if (parts.empty()) return;
         std::size_t eq = parts[0].find('=');
         if (eq == std::string::npos) return;
-        Cookie c{Lower(host), DefaultPath(target.substr(0, target.find('?'))),
+        Cookie c{ToLower(host), DefaultPath(target.substr(0, target.find('?'))),
                  Trim(parts[0].substr(0, eq)), Trim(parts[0].substr(eq + 1))};
         if (c.name.empty()) return;
         bool remove = c.value == "deleted";
         for (std::size_t i = 1; i < parts.size(); ++i) {
             std::string attr = Trim(parts[i]);
-            std::string key = Lower(attr.substr(0, attr.find('=')));
+            std::string key = ToLower(attr.substr(0, attr.find('=')));
             std::string value = attr.find('=') == std::string::npos ? "" : Trim(attr.substr(attr.find('=') + 1));
             if (key == "path" && !value.empty() && value[0] == '/') c.path = value;
             if (key == "max-age" && ParseDecimal(value, 1LL << 40) == 0) remove = true;
@@ -139,7 +140,7 @@ void AddHeader(std::vector<HeaderLine>& lines, const std::string& raw) {
     std::string name = Trim(raw.substr(0, colon));
     if (name.empty()) return;
     std::string value = Trim(raw.substr(colon + 1));
-    std::string key = Lower(name);
+    std::string key = ToLower(name);
     lines.erase(std::remove_if(lines.begin(), lines.end(),
                                [&](const HeaderLine& h) { return h.name == key; }),
                 lines.end());
@@ -288,7 +289,7 @@ private:
         for (const HeaderLine& h : lines) append(h.line);
         // Headers curl would add by itself: none of them goes out unless given.
         for (const char* own : {"Accept:", "Expect:", "Content-Type:"}) {
-            std::string key = Lower(std::string(own, std::strlen(own) - 1));
+            std::string key = ToLower(std::string(own, std::strlen(own) - 1));
             bool given = std::any_of(lines.begin(), lines.end(),
                                      [&](const HeaderLine& h) { return h.name == key; });
             if (!given) append(own);
@@ -319,7 +320,7 @@ private:
     bool BasicChallenge() const {
         return std::any_of(responseLines_.begin(), responseLines_.end(), [](const HeaderLine& h) {
             return h.name == "www-authenticate" &&
-                   Lower(Trim(h.line.substr(h.line.find(':') + 1))).compare(0, 5, "basic") == 0;
+                   ToLower(Trim(h.line.substr(h.line.find(':') + 1))).compare(0, 5, "basic") == 0;
         });
     }
 
@@ -355,7 +356,7 @@ private:
             if (colon != std::string::npos) {
                 std::string name = line.substr(0, colon);
                 me->responseLines_.push_back(
-                    {Lower(name), name + ": " + Trim(line.substr(colon + 1))});
+                    {ToLower(name), name + ": " + Trim(line.substr(colon + 1))});
             }
         }
         return size * count;

@@ -7,6 +7,7 @@
 #include "net/gbk_text.h"
 #include "net/http_client.h"
 #include "net/transport.h"
+#include "text/text.h"
 
 namespace sorvix {
 
@@ -14,12 +15,12 @@ using namespace net_detail;
 
 namespace {
 
-bool StartsWithHttps(const Text& url) { return Lower(url.substr(0, 5)) == "https"; }
+bool StartsWithHttps(const Text& url) { return ToLower(url.substr(0, 5)) == "https"; }
 
 }  // namespace
 
 Text UrlHost(const Text& url, bool domainOnly, bool keepPort) {
-    Text u = Lower(url);
+    Text u = ToLower(url);
     if (u.empty() || u.back() != '/') u += '/';
     Text host;
     if (u.compare(0, 8, "https://") == 0) {
@@ -33,7 +34,7 @@ Text UrlHost(const Text& url, bool domainOnly, bool keepPort) {
         if (labels.size() >= 2) host = labels[labels.size() - 2] + "." + labels.back();
     }
     if (!keepPort) {
-        std::size_t colon = Find(host, ":");
+        std::size_t colon = IndexOf(host, ":");
         if (colon != std::string::npos) host.resize(colon);
     }
     return host;
@@ -41,7 +42,7 @@ Text UrlHost(const Text& url, bool domainOnly, bool keepPort) {
 
 int UrlPort(const Text& url) {
     Text host = UrlHost(url, false, true);
-    std::size_t colon = FindLast(host, ":");
+    std::size_t colon = LastIndexOf(host, ":");
     if (colon == std::string::npos) return StartsWithHttps(url) ? 443 : 80;
     // A port that is missing, not a number or out of range reads as 0; the
     // request routine then uses the scheme's default, as the platform does.
@@ -55,15 +56,15 @@ Text UrlPath(const Text& url) {
     // would otherwise be found inside "http" itself and the path would start
     // at the slashes of "://".
     std::size_t from = 0;
-    Text lowered = Lower(url.substr(0, 8));
+    Text lowered = ToLower(url.substr(0, 8));
     if (lowered.compare(0, 8, "https://") == 0) {
         from = 8;
     } else if (lowered.compare(0, 7, "http://") == 0) {
         from = 7;
     }
-    std::size_t at = Find(url, host, from, true);
+    std::size_t at = IndexOf(url, host, from, true);
     if (at == std::string::npos) at = from;
-    std::size_t slash = Find(url, "/", at + host.size(), true);
+    std::size_t slash = IndexOf(url, "/", at + host.size(), true);
     if (slash == std::string::npos) return "/";
     return url.substr(slash);
 }

@@ -13,9 +13,9 @@
 #include <memory>
 #include <string>
 
-#include "loopback_server.h"
 #include "sites/site_net.h"
 #include "text/text.h"
+#include "tools/loopback/http_server.h"
 
 namespace {
 
@@ -59,8 +59,13 @@ int Child(const std::string& path, const std::string& url) {
 int main(int argc, char** argv) {
     if (argc == 4 && std::string(argv[1]) == "--child") return Child(argv[2], argv[3]);
 
-    sorvix::test::LoopbackServer server;
-    server.Route("/big", sorvix::test::MakeResponse(200, "OK", {}, Body()));
+    sorvix::loopback::HttpServer server;
+    std::string error;
+    if (!server.Start(0, &error)) {
+        std::fprintf(stderr, "loopback server: %s\n", error.c_str());
+        return 1;
+    }
+    server.Route("/big", sorvix::loopback::MakeResponse(200, "OK", {}, Body()));
     const double bodyMb = static_cast<double>(kBodyBytes) / (1 << 20);
     std::printf("answer body %.0f MB; goal: peak growth under 3x the body (%.0f MB)\n", bodyMb, 3 * bodyMb);
     int failures = 0;

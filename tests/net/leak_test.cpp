@@ -5,11 +5,12 @@
 // before each count.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <thread>
 
-#include "loopback_server.h"
 #include "net/fetch_page.h"
 #include "net/http_client.h"
+#include "tools/loopback/http_server.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -65,16 +66,28 @@ long CountEntries(const char* dir) {
 Counts Measure() { return {CountEntries("/proc/self/fd"), CountEntries("/proc/self/task")}; }
 #endif
 
+using loopback::FaultKind;
+using loopback::FaultPlan;
+using loopback::HttpServer;
+using loopback::MakeResponse;
+
 // The counts once the loopback server's workers are done.
-Counts Settled(test::LoopbackServer& server) {
+Counts Settled(HttpServer& server) {
     server.WaitIdle();
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     return Measure();
 }
 
-// A little slack for the platform's own bookkeeping; a leak per request
-// would show as hundreds.
-void ExpectNothingLeaked(test::LoopbackServer& server, const Counts& before) {
+// Runs `warmUps` rounds (the platform makes some of its workers lazily),
+// counts, runs `rounds` more, each of which must succeed, and counts again:
+// a little slack for the platform's own bookkeeping is allowed, a leak per
+// round would show as hundreds.
+void ExpectRoundsLeaveNothing(HttpServer& server, int warmUps, int rounds, const std::function<bool(int)>& round) {
+    for (int i = 0; i < warmUps; ++i) ASSERT_TRUE(round(i)) << "warm-up round " << i;
+    const Counts before = Settled(server);
+    int failures = 0;
+    for (int i = 0; i < rounds; ++i) failures += round(i) ? 0 : 1;
+    EXPECT_EQ(failures, 0);
     const Counts after = Settled(server);
     EXPECT_LE(after.handles, before.handles + 4) << "before " << before.handles;
     EXPECT_LE(after.threads, before.threads + 1) << "before " << before.threads;
@@ -85,11 +98,12 @@ void ExpectNothingLeaked(test::LoopbackServer& server, const Counts& before) {
 }
 
 TEST(Leaks, ManyRequestsLeaveNoThreadsSocketsOrHandles) {
-    test::LoopbackServer server;
-    server.Route("/ok", test::MakeResponse(200, "OK", {"Set-Cookie: k=1; Path=/ok"}, "fine"));
-    server.Route("/r", test::MakeResponse(302, "Found", {"Location: /ok"}, "moved"));
-    server.Route("/missing", test::MakeResponse(404, "Not Found", {}, "gone"));
-    const int refused = test::LoopbackServer::RefusedPort();
+    HttpServer server;
+    ASSERT_TRUE(server.Start());
+    server.Route("/ok", MakeResponse(200, "OK", {"Set-Cookie: k=1; Path=/ok"}, "fine"));
+    server.Route("/r", MakeResponse(302, "Found", {"Location: /ok"}, "moved"));
+    server.Route("/missing", MakeResponse(404, "Not Found", {}, "gone"));
+    const int refused = HttpServer::RefusedPort();
     NetConfig config;
     config.receiveTimeoutMs = 2000;
     config.overallDeadlineMs = 5000;
@@ -108,10 +122,6 @@ TEST(Leaks, ManyRequestsLeaveNoThreadsSocketsOrHandles) {
                 return client.Request("http://127.0.0.1:" + std::to_string(refused) + "/") == "";
         }
     };
-    // Warm-up: the page session, the platform's lazily made workers.
-    for (int i = 0; i < 20; ++i) ASSERT_TRUE(round(i)) << i;
-    const Counts before = Settled(server);
-
     // A thousand natively. Under Wine each request costs 40 ms and more on a
     // busy machine (the platform's own overhead, even for a refused
     // connection), so the run there is 200 requests: a leak per request still
@@ -121,10 +131,8 @@ TEST(Leaks, ManyRequestsLeaveNoThreadsSocketsOrHandles) {
 #else
     constexpr int kRounds = 1000;
 #endif
-    int failures = 0;
-    for (int i = 0; i < kRounds; ++i) failures += round(i) ? 0 : 1;
-    EXPECT_EQ(failures, 0);
-    ExpectNothingLeaked(server, before);
+    // Warm-up: the page session, the platform's lazily made workers.
+    ExpectRoundsLeaveNothing(server, 20, kRounds, round);
 }
 
 // Calls ended by the overall deadline (the answer dripped in slower than
@@ -133,17 +141,19 @@ TEST(Leaks, ManyRequestsLeaveNoThreadsSocketsOrHandles) {
 // handle closed exactly once. Interleaved with plain requests, which must
 // keep working (a second close of a reused handle value would break them).
 TEST(Leaks, CallsEndedByTheDeadlineLeaveNothingBehind) {
-    test::LoopbackServer server;
-    test::CannedResponse drip = test::MakeResponse(200, "OK", {}, std::string(100, 'd'));
-    drip.fault = test::Fault::Drip;
+    HttpServer server;
+    ASSERT_TRUE(server.Start());
+    server.Route("/drip", MakeResponse(200, "OK", {}, std::string(100, 'd')));
+    server.Route("/ok", MakeResponse(200, "OK", {}, "fine"));
+    FaultPlan drip = loopback::Fault(FaultKind::kDripBody, "/drip");
     drip.dripMs = 40;
-    server.Route("/drip", drip);
-    server.Route("/ok", test::MakeResponse(200, "OK", {}, "fine"));
+    drip.dripBytes = 1;
+    server.SetFaults(drip);
     NetConfig config;
     config.receiveTimeoutMs = 2000;
     config.overallDeadlineMs = 300;
 
-    auto round = [&] {
+    auto round = [&](int) {
         HttpClient client(config);
         const bool dropped = client.Request(server.Base() + "/drip").empty() &&
                              client.lastStatus() == NetStatus::TimedOut;
@@ -151,12 +161,7 @@ TEST(Leaks, CallsEndedByTheDeadlineLeaveNothingBehind) {
         const bool fine = fetchPage(server.Base() + "/ok", config, &pageStatus) == "fine";
         return dropped && fine && pageStatus == NetStatus::Ok;
     };
-    ASSERT_TRUE(round());
-    const Counts before = Settled(server);
-    int failures = 0;
-    for (int i = 0; i < 8; ++i) failures += round() ? 0 : 1;
-    EXPECT_EQ(failures, 0);
-    ExpectNothingLeaked(server, before);
+    ExpectRoundsLeaveNothing(server, 1, 8, round);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "net/gbk_text.h"
 #include "net/http_client.h"
 #include "net/request_chain.h"
+#include "text/text.h"
 
 namespace sorvix {
 namespace {
@@ -88,8 +89,8 @@ TEST(CookieMerge, Cases) {
 TEST(GbkHelpers, SearchesNeverStartOnTrailBytes) {
     using namespace net_detail;
     // 0x81 0x40 is one character whose trail byte is "@".
-    EXPECT_EQ(Find("\x81\x40@", "@"), 2u);
-    EXPECT_EQ(Lower("\x81\x41Z"), "\x81\x41z");  // trail byte "A" untouched
+    EXPECT_EQ(IndexOf("\x81\x40@", "@"), 2u);
+    EXPECT_EQ(ToLower("\x81\x41Z"), "\x81\x41z");  // trail byte "A" untouched
     EXPECT_EQ(Trim("\xA1\xA1 x \xA1\xA1"), "x");
     EXPECT_EQ(TextBetween("A:B;C", "a:", ";"), "B");
     EXPECT_EQ(TextBetween("A:B", "a:", ";"), "");

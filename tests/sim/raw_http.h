@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "tools/sitesim/socket.h"
+#include "tools/loopback/socket.h"
 
 namespace sorvix::test {
 
@@ -23,7 +23,7 @@ struct RawAnswer {
 
 // Waits at most timeoutMs for the answer to end.
 inline RawAnswer RawGet(std::uint16_t port, const std::string& target, int timeoutMs = 5000) {
-    using namespace sorvix::sitesim;
+    using namespace sorvix::loopback;
     RawAnswer a;
     auto t0 = std::chrono::steady_clock::now();
     Socket s = ConnectLoopback(port);

@@ -23,12 +23,7 @@ inline Text G(const std::string& utf8) { return Utf8ToGbk(utf8); }
 
 // A fault of one kind, on every target or only on those containing
 // `pathContains`.
-inline sitesim::FaultPlan Fault(sitesim::FaultKind kind, const std::string& pathContains = "") {
-    sitesim::FaultPlan plan;
-    plan.kind = kind;
-    plan.pathContains = pathContains;
-    return plan;
-}
+using loopback::Fault;
 
 // Answers sent a piece every dripMs, for requests 1..toRequest (0: all).
 inline sitesim::FaultPlan Drip(int dripMs, int toRequest = 0) {

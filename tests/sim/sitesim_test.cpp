@@ -257,9 +257,9 @@ TEST_F(SiteSimTest, HangHoldsTheConnectionAndStopStillReturns) {
     EXPECT_GE(a.seconds, 0.55);
 
     // A client still waiting on a hung connection must not keep Stop() waiting.
-    sitesim::Socket waiting = sitesim::ConnectLoopback(Port(Site::kBlog));
+    loopback::Socket waiting = loopback::ConnectLoopback(Port(Site::kBlog));
     std::string req = "GET / HTTP/1.1\r\nHost: x\r\n\r\n";
-    sitesim::SendAll(waiting, req.data(), req.size());
+    loopback::SendAll(waiting, req.data(), req.size());
     std::this_thread::sleep_for(std::chrono::milliseconds(150));
     auto t0 = std::chrono::steady_clock::now();
     sim.Stop();

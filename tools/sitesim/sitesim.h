@@ -17,9 +17,20 @@
 #include <string>
 #include <vector>
 
-#include "tools/sitesim/http_server.h"
+#include "tools/loopback/http_server.h"
 
 namespace sorvix::sitesim {
+
+// The simulator runs the loopback server; its requests, answers and fault
+// plans are that server's.
+using loopback::FaultKind;
+using loopback::FaultName;
+using loopback::FaultPlan;
+using loopback::HttpRequest;
+using loopback::HttpResponse;
+using loopback::HttpServer;
+using loopback::ParseFaultName;
+using loopback::PercentDecode;
 
 enum class Site { kMagnet = 0, kShareIndex = 1, kSearchBase = 2, kBlog = 3 };
 inline constexpr int kSiteCount = 4;

@@ -1,9 +1,10 @@
 // sitesim: runs the site simulator until SIGINT or SIGTERM.
 //   sitesim [--magnet-port N] [--shareindex-port N] [--searchbase-port N]
 //           [--blog-port N] [--log FILE] [--blog-version V]
-//           [--latency MS] [--fault none|reset|hang|broken|huge|cut|drip]
-//           [--fault-site SITE] [--fault-from N] [--fault-to N]
+//           [--latency MS] [--fault KIND] [--fault-site SITE] [--fault-from N] [--fault-to N]
 //           [--fault-path TEXT] [--huge-bytes N] [--drip-ms MS]
+//   KIND: none reset hang broken huge huge-headers cut drip drip-body
+//         bad-chunking redirect-loop (see tools/loopback/http_server.h)
 // Port 0 picks a free port; the addresses are printed on one line each.
 #include <chrono>
 #include <csignal>
@@ -23,8 +24,9 @@ void OnSignal(int) { gStop = 1; }
 const char* const kUsageText =
     "usage: sitesim [--magnet-port N] [--shareindex-port N] [--searchbase-port N] [--blog-port N]\n"
     "               [--log FILE] [--blog-version V] [--latency MS]\n"
-    "               [--fault none|reset|hang|broken|huge|cut|drip] [--fault-site SITE]\n"
-    "               [--fault-from N] [--fault-to N] [--fault-path TEXT] [--huge-bytes N] [--drip-ms MS]\n";
+    "               [--fault KIND] [--fault-site SITE]\n"
+    "               [--fault-from N] [--fault-to N] [--fault-path TEXT] [--huge-bytes N] [--drip-ms MS]\n"
+    "  KIND: none reset hang broken huge huge-headers cut drip drip-body bad-chunking redirect-loop\n";
 
 int Usage(const char* why) {
     std::fprintf(stderr, "sitesim: %s\n%s", why, kUsageText);

@@ -1,5 +1,5 @@
 // BSD-socket half of socket.h.
-#include "tools/sitesim/socket.h"
+#include "tools/loopback/socket.h"
 
 #include <arpa/inet.h>
 #include <cerrno>
@@ -11,7 +11,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-namespace sorvix::sitesim {
+namespace sorvix::loopback {
 
 void Socket::Close() {
     if (s_ != kInvalid) {
@@ -21,7 +21,7 @@ void Socket::Close() {
 }
 
 bool InitSockets() {
-    // A client that goes away mid-answer must not kill the simulator.
+    // A client that goes away mid-answer must not kill the process.
     std::signal(SIGPIPE, SIG_IGN);
     return true;
 }
@@ -105,4 +105,4 @@ void AbortiveClose(Socket& s) {
     s.Close();
 }
 
-}  // namespace sorvix::sitesim
+}  // namespace sorvix::loopback

@@ -1,14 +1,15 @@
-// Minimal blocking TCP sockets for the site simulator: a loopback listener,
-// accepted connections, waits with a time-out and an abortive close (RST).
-// Two halves implement it: socket_posix.cpp (BSD sockets) and socket_win.cpp
-// (Winsock), so the simulator runs in-process both natively and under Wine.
+// Minimal blocking TCP sockets for the loopback HTTP server and the bare
+// clients of its tests: a loopback listener, accepted connections, waits with
+// a time-out and an abortive close (RST). Two halves implement it:
+// socket_posix.cpp (BSD sockets) and socket_win.cpp (Winsock), so the server
+// runs in-process both natively and under Wine.
 // Every Socket owns its descriptor and closes it once; it is move-only.
 #pragma once
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
-namespace sorvix::sitesim {
+namespace sorvix::loopback {
 
 class Socket {
 public:
@@ -45,7 +46,7 @@ bool InitSockets();
 
 // Listens on 127.0.0.1:port (0 picks a free port). On success *boundPort
 // holds the port actually bound. Address reuse is on so a restarted
-// simulator can take its port back at once.
+// server can take its port back at once.
 Socket ListenLoopback(std::uint16_t port, std::uint16_t* boundPort, std::string* error);
 
 enum class WaitResult { kReady, kTimeout, kError };
@@ -65,9 +66,9 @@ bool SendAll(const Socket& s, const char* data, std::size_t len);
 
 // Ends our sending side; the peer then reads end-of-stream.
 void ShutdownSend(const Socket& s);
-// Wakes any thread blocked on the socket (used when the simulator stops).
+// Wakes any thread blocked on the socket (used when the server stops).
 void ShutdownBoth(const Socket& s);
 // Closes with linger 0 so the peer sees a connection reset instead of a FIN.
 void AbortiveClose(Socket& s);
 
-}  // namespace sorvix::sitesim
+}  // namespace sorvix::loopback

@@ -1,11 +1,11 @@
 // Winsock half of socket.h.
-#include "tools/sitesim/socket.h"
+#include "tools/loopback/socket.h"
 
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
 
-namespace sorvix::sitesim {
+namespace sorvix::loopback {
 
 namespace {
 SOCKET S(const Socket& s) { return static_cast<SOCKET>(s.Get()); }
@@ -114,4 +114,4 @@ void AbortiveClose(Socket& s) {
     s.Close();
 }
 
-}  // namespace sorvix::sitesim
+}  // namespace sorvix::loopback
