@@ -1,9 +1,11 @@
 // sorvix-cli's logic (see cli.h).
 #include "cli/cli.h"
 
+#include <algorithm>
 #include <cctype>
 #include <mutex>
 
+#include "app/core/fan_out.h"
 #include "app/core/link_check.h"
 #include "app/core/search.h"
 #include "cli/cli_output.h"
@@ -18,6 +20,7 @@ namespace {
 
 const char* const kUsage =
     "usage: sorvix-cli search --source N|LABEL [--page TEXT] [--format table|tsv|json] [--verbose] KEYWORD\n"
+    "       sorvix-cli search --source all|N,LABEL,... [--page TEXT] [--format table|tsv|json] KEYWORD\n"
     "       sorvix-cli resolve URL\n"
     "exit status: 0 done, 1 no address found, 2 bad arguments or configuration, 130 cancelled\n";
 
@@ -32,6 +35,8 @@ const std::vector<std::string> kHeadings = {
     "\xE6\x96\x87\xE4\xBB\xB6\xE7\xB1\xBB\xE5\x9E\x8B",  // 文件类型
     "\xE7\xBD\x91\xE7\x9B\x98\xE7\xB1\xBB\xE5\x9E\x8B",  // 网盘类型
 };
+
+const char* const kSourceHeading = "\xE6\x9D\xA5\xE6\xBA\x90";  // 来源
 
 const char* const kNoAddressFound = "\xE6\xB2\xA1\xE6\x9C\x89\xE6\x89\xBE\xE5\x88\xB0\xE5\x9C\xB0\xE5\x9D\x80";  // 没有找到地址
 
@@ -110,6 +115,134 @@ std::string TerminalText(const Text& gbk) {
     return out;
 }
 
+// Why a walk's rows are not the whole result.
+std::string CutShortText(int pagesNamed) {
+    return "the site named " + std::to_string(pagesNamed) + " pages; the walk stopped at " +
+           std::to_string(kMaxPages) + ", so the result is cut short";
+}
+
+// "all" or a comma-separated list of numbers and labels -> options, each once,
+// in the order named.
+bool ParseSourceList(const std::string& text, std::vector<int>* options, std::string* why) {
+    if (text == "all") {
+        for (int option = 1; option <= kSourceCount; ++option) options->push_back(option);
+        return true;
+    }
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t comma = text.find(',', start);
+        std::string item = text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        while (!item.empty() && item.front() == ' ') item.erase(item.begin());
+        while (!item.empty() && item.back() == ' ') item.pop_back();
+        if (!item.empty()) {
+            const int option = ParseSource(item);
+            if (option == 0) {
+                *why = "unknown source " + item;
+                return false;
+            }
+            if (std::find(options->begin(), options->end(), option) == options->end()) options->push_back(option);
+        }
+        if (comma == std::string::npos) break;
+        start = comma + 1;
+    }
+    if (options->empty()) {
+        *why = "no source in " + text;
+        return false;
+    }
+    return true;
+}
+
+// The source column of a merged row: the first source, then the others that
+// listed the same link.
+std::string SourcesText(const FanOutRow& row) {
+    std::string text = GbkToUtf8(SourceLabel(row.option));
+    if (!row.alsoFrom.empty()) {
+        text += " (+";
+        for (std::size_t k = 0; k < row.alsoFrom.size(); ++k)
+            text += (k ? ", " : "") + GbkToUtf8(SourceLabel(row.alsoFrom[k]));
+        text += ")";
+    }
+    return text;
+}
+
+std::string MsText(double ms) { return std::to_string(static_cast<long long>(ms + 0.5)); }
+
+// One summary line of a source for stderr.
+std::string StatusLine(const SourceStatus& s) {
+    std::string line = "[" + GbkToUtf8(s.label) + "] " + std::to_string(s.rows) + " rows, " + MsText(s.elapsedMs) +
+                       " ms, " + s.OutcomeText();
+    if (s.cutShort) line += ", cut short at " + std::to_string(kMaxPages) + " pages";
+    if (s.outcome == SourceOutcome::Ok && s.failedRequests > 0)
+        line += ", " + std::to_string(s.failedRequests) + " of " + std::to_string(s.requests) + " requests failed";
+    return line;
+}
+
+// Several sources at once (see cli.h).
+int FanOutSearch(const std::vector<int>& options, const std::string& keyword, const std::string& page,
+                 const std::string& format, SiteNet& net, const Config& config, const CliContext& c) {
+    FanOutRequest request;
+    request.options = options;
+    request.keyword = Utf8ToGbk(keyword);
+    request.page = Utf8ToGbk(page);
+    const FanOutResult result = RunFanOut(request, net, config, c.cancel);
+
+    if (c.cancel.Cancelled()) {
+        c.out << std::flush;
+        c.err << "sorvix-cli: cancelled\n" << std::flush;
+        return kExitCancelled;
+    }
+
+    if (format == "json") {
+        std::string out = "{\"keyword\": " + JsonString(keyword) + ", \"sources\": [";
+        for (std::size_t k = 0; k < result.sources.size(); ++k) {
+            const SourceStatus& s = result.sources[k];
+            out += std::string(k ? ", " : "") + "{\"source\": " + std::to_string(s.option) +
+                   ", \"label\": " + JsonString(GbkToUtf8(s.label)) + ", \"rows\": " + std::to_string(s.rows) +
+                   ", \"ms\": " + MsText(s.elapsedMs) + ", \"outcome\": " + JsonString(s.OutcomeText()) +
+                   ", \"requests\": " + std::to_string(s.requests) +
+                   ", \"failedRequests\": " + std::to_string(s.failedRequests) +
+                   ", \"cutShort\": " + (s.cutShort ? "true" : "false") + ", \"messages\": [";
+            for (std::size_t m = 0; m < s.messages.size(); ++m)
+                out += (m ? ", " : "") + JsonString(GbkToUtf8(s.messages[m]));
+            out += "]}";
+        }
+        out += "], \"rows\": [";
+        for (std::size_t k = 0; k < result.rows.size(); ++k) {
+            const FanOutRow& row = result.rows[k];
+            out += std::string(k ? ", " : "") + "{\"source\": " + std::to_string(row.option) +
+                   ", \"label\": " + JsonString(GbkToUtf8(SourceLabel(row.option))) + ", \"alsoFrom\": [";
+            for (std::size_t a = 0; a < row.alsoFrom.size(); ++a)
+                out += (a ? ", " : "") + std::to_string(row.alsoFrom[a]);
+            out += "], \"cells\": [";
+            for (std::size_t cell = 0; cell < row.cells.size(); ++cell)
+                out += (cell ? ", " : "") + JsonString(GbkToUtf8(row.cells[cell]));
+            out += "]}";
+        }
+        out += "]}\n";
+        c.out << out << std::flush;
+        return kExitOk;
+    }
+
+    // Table and tsv: the merged rows, renumbered, with their sources.
+    std::vector<std::string> headings = kHeadings;
+    headings.push_back(kSourceHeading);
+    std::vector<std::vector<std::string>> rows;
+    for (std::size_t k = 0; k < result.rows.size(); ++k) {
+        std::vector<std::string> cells;
+        for (const Text& cell : result.rows[k].cells) cells.push_back(GbkToUtf8(cell));
+        cells.resize(kHeadings.size());
+        cells[0] = std::to_string(k + 1);
+        cells.push_back(SourcesText(result.rows[k]));
+        rows.push_back(std::move(cells));
+    }
+    if (format == "tsv") c.out << FormatTsv(headings, rows);
+    else if (!rows.empty()) c.out << FormatTable(headings, rows);
+    c.out << std::flush;
+    for (const SourceStatus& s : result.sources) c.err << StatusLine(s) << '\n';
+    c.err << std::flush;
+    return kExitOk;
+}
+
 int Search(const std::vector<std::string>& args, const CliContext& c) {
     std::string sourceText;
     std::string page = "1";
@@ -153,8 +286,15 @@ int Search(const std::vector<std::string>& args, const CliContext& c) {
         }
     }
     if (!sawSource) return Usage(c, "--source is required");
-    int option = ParseSource(sourceText);
-    if (option == 0) return Usage(c, "unknown source " + sourceText);
+    // "all" or a list with a comma searches several sources at once.
+    const bool fanOut = sourceText == "all" || sourceText.find(',') != std::string::npos;
+    std::vector<int> options;
+    if (fanOut) {
+        std::string why;
+        if (!ParseSourceList(sourceText, &options, &why)) return Usage(c, why);
+    }
+    int option = fanOut ? 0 : ParseSource(sourceText);
+    if (!fanOut && option == 0) return Usage(c, "unknown source " + sourceText);
     if (format != "table" && format != "tsv" && format != "json") return Usage(c, "unknown format " + format);
     if (positional.size() != 1) {
         return Usage(c, positional.empty() ? "missing KEYWORD" : "more than one KEYWORD (quote it)");
@@ -164,6 +304,7 @@ int Search(const std::vector<std::string>& args, const CliContext& c) {
     Config config;
     if (!LoadConfiguration(c, &config)) return kExitUsage;
     std::unique_ptr<SiteNet> net = c.makeNet ? c.makeNet(config) : MakeNetworkSiteNet(config.network);
+    if (fanOut) return FanOutSearch(options, positional[0], page, format, *net, config, c);
 
     const bool json = format == "json";
     const bool tsv = format == "tsv";
@@ -212,12 +353,16 @@ int Search(const std::vector<std::string>& args, const CliContext& c) {
     view.SetBoxText(EditBox::Keyword, Utf8ToGbk(positional[0]));
     view.SetBoxText(EditBox::Page, Utf8ToGbk(page));
 
-    RunSource(option, view, recording, config, cancel);
+    SiteSearchResult ran;
+    RunSource(option, view, recording, config, cancel, &ran);
 
     if (cancel.Cancelled()) {
         c.out << std::flush;
         c.err << "sorvix-cli: cancelled\n" << std::flush;
         return kExitCancelled;
+    }
+    if (ran.cutShort) {
+        c.err << "sorvix-cli: " << CutShortText(ran.pagesNamed) << '\n' << std::flush;
     }
     if (!json && !verbose) {
         // The data label's last text stands for its per-row changes.

@@ -6,7 +6,20 @@
 //
 //   sorvix-cli search --source N|LABEL [--page TEXT] [--format table|tsv|json]
 //                     [--verbose] KEYWORD
+//   sorvix-cli search --source all|N,LABEL,... [--page TEXT] [--format ...] KEYWORD
 //   sorvix-cli resolve URL
+//
+// Fan-out (--source all, or a list with a comma): the sources run at once
+// (app/core/fan_out.h), each to its end. table/tsv: the merged rows on stdout,
+// renumbered, with a last column 来源 naming the source (and, in brackets,
+// the others that had the same link); after them one line per source on
+// stderr: "[LABEL] N rows, T ms, OUTCOME" (OUTCOME ok, no results,
+// failed: WHY or cancelled; ", cut short at 1000 pages" when the walk hit
+// the page cap). json: {"keyword", "sources": [{"source", "label", "rows",
+// "ms", "outcome", "requests", "failedRequests", "cutShort", "messages"}],
+// "rows": [{"source", "label", "alsoFrom": [N...], "cells": [8 texts]}]}.
+// Boxes of the routines are not printed (json keeps them per source).
+// A single source whose walk hit the page cap says so on stderr.
 //
 // Output: rows on stdout; status texts on stderr. table: the aligned table,
 // message boxes as lines after it; stderr gets the operation label as it

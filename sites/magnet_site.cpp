@@ -9,6 +9,7 @@
 // tests/sites/magnet_site_test.cpp.
 #include <algorithm>
 
+#include "sites/page_walk.h"
 #include "sites/site_patterns.h"
 #include "sites/site_search.h"
 #include "sites/site_texts.h"
@@ -21,15 +22,13 @@ namespace {
 constexpr std::string_view kMagnetKind = "\xB4\xC5\xC1\xA6";                      // 磁力
 constexpr std::string_view kNotACloudDisk = "\xB2\xBB\xCA\xC7\xCD\xF8\xC5\xCC";  // 不是网盘
 
-// More pages than any real result list has; a larger count is a broken page.
-constexpr int kMaxPages = 1000;
-
 Text ReadAnswer(SiteNet& net, const Text& url) { return Utf8ToGbk(net.Request(url).body); }
 
 }  // namespace
 
-void MagnetSiteSearch(const SiteContext& context, std::string_view siteAddress) {
+SiteSearchResult MagnetSiteSearch(const SiteContext& context, std::string_view siteAddress) {
     SiteView& view = context.view;
+    SiteSearchResult result;
     RegexObject entries;
     const Text base = Text(siteAddress) + Text(site_pattern::kMagnetSearchPath);
 
@@ -37,30 +36,40 @@ void MagnetSiteSearch(const SiteContext& context, std::string_view siteAddress) 
     view.SetLabel(StatusLabel::Data, Text(site_text::kNoData));
     int lastRow = 0;
 
-    if (context.cancel.Cancelled()) return;
+    if (context.cancel.Cancelled()) return result;
     const Text probe = ReadAnswer(context.net, base + UrlEncode(view.BoxText(EditBox::Keyword)));
-    if (context.cancel.Cancelled()) return;
+    if (context.cancel.Cancelled()) return result;
 
     const Text phrase = TextBetween(probe, site_pattern::kMagnetNothingFoundStart, site_pattern::kMagnetNothingFoundEnd);
     if (!phrase.empty()) {
         ShowNotice(view, Text(site_text::kNotFoundHead) + phrase + Text(site_text::kNotFoundTail));
-        return;
+        return result;
     }
 
     view.ClearRows();
-    const int pages = std::min(ToInt(TextBetween(probe, site_pattern::kMagnetPagesStart, site_pattern::kMagnetPagesEnd)), kMaxPages);
+    result.pagesNamed = ToInt(TextBetween(probe, site_pattern::kMagnetPagesStart, site_pattern::kMagnetPagesEnd));
+    result.cutShort = result.pagesNamed > kMaxPages;
+    const int pages = std::min(result.pagesNamed, kMaxPages);
     view.SetLabel(StatusLabel::Operation, Text(site_text::kSearching));
+
+    // The keyword box is read as each page is asked for.
+    PageWalk walk(
+        pages, context.pagesInFlight, context.cancel,
+        [&](int page) {
+            return base + UrlEncode(view.BoxText(EditBox::Keyword)) + Text(site_pattern::kMagnetPageKey) + ToDecimalText(page);
+        },
+        [&](const Text& url) { return ReadAnswer(context.net, url); });
 
     for (int page = 1; page <= pages; ++page) {
         view.PumpPendingInput();
-        if (context.cancel.Cancelled()) return;
-        const Text url = base + UrlEncode(view.BoxText(EditBox::Keyword)) + Text(site_pattern::kMagnetPageKey) + ToDecimalText(page);
-        const Text text = ReadAnswer(context.net, url);
+        if (context.cancel.Cancelled()) return result;
+        Text text;
+        if (!walk.Next(&text)) return result;
         entries.Search(site_pattern::kMagnetEntry, text);
         const int count = entries.MatchCount();
         for (int n = 1; n <= count; ++n) {
             view.PumpPendingInput();
-            if (context.cancel.Cancelled()) return;
+            if (context.cancel.Cancelled()) return result;
             lastRow = view.AppendRow();
             view.SetCell(lastRow, kNumberColumn, ToDecimalText(lastRow));
             view.SetCell(lastRow, kNameColumn,
@@ -75,9 +84,10 @@ void MagnetSiteSearch(const SiteContext& context, std::string_view siteAddress) 
         }
     }
 
-    if (context.cancel.Cancelled()) return;
+    if (context.cancel.Cancelled()) return result;
     view.SetLabel(StatusLabel::Operation, Text(site_text::kSearchFinished));
     ShowNotice(view, Text(site_text::kFoundHead) + ToDecimalText(lastRow) + Text(site_text::kFoundTailMenu));
+    return result;
 }
 
 }  // namespace sorvix

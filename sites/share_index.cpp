@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <array>
 
+#include "sites/page_walk.h"
 #include "sites/site_patterns.h"
 #include "sites/site_search.h"
 #include "sites/site_texts.h"
@@ -30,8 +31,6 @@ constexpr std::array<std::string_view, 6> kCategoryWords = {
     "\xC6\xE4\xCB\xFC",   // 6 其它
 };
 
-constexpr int kMaxPages = 1000;   // a larger count is a broken page
-
 Text ReadPage(SiteNet& net, const Text& url) { return UrlDecode(BytesToText(net.FetchPage(url).body)); }
 
 // Field f of entry n: match n of that field's pattern, cut by its markers.
@@ -42,8 +41,9 @@ Text Field(const std::array<RegexObject, site_pattern::kShareFieldCount>& regex,
 
 }  // namespace
 
-void ShareIndexSearch(const SiteContext& context, std::string_view siteAddress) {
+SiteSearchResult ShareIndexSearch(const SiteContext& context, std::string_view siteAddress) {
     SiteView& view = context.view;
+    SiteSearchResult result;
     std::array<RegexObject, site_pattern::kShareFieldCount> regex;
     const Text site(siteAddress);
     const Text base = site + Text(site_pattern::kShareSearchPath);
@@ -52,29 +52,38 @@ void ShareIndexSearch(const SiteContext& context, std::string_view siteAddress) 
     view.SetLabel(StatusLabel::Data, Text(site_text::kNoData));
     int lastRow = 0;
 
-    if (context.cancel.Cancelled()) return;
+    if (context.cancel.Cancelled()) return result;
     const Text probe = ReadPage(context.net, base + UrlEncode(view.BoxText(EditBox::Keyword)));
-    if (context.cancel.Cancelled()) return;
+    if (context.cancel.Cancelled()) return result;
 
-    const int pages = std::min(ToInt(TextBetween(probe, site_pattern::kSharePagesStart, site_pattern::kSharePagesEnd)), kMaxPages);
+    const int named = ToInt(TextBetween(probe, site_pattern::kSharePagesStart, site_pattern::kSharePagesEnd));
+    const int pages = std::min(named, kMaxPages);
     const Text term = TextBetween(probe, site_pattern::kShareZeroStart, site_pattern::kShareZeroEnd);
     if (!term.empty()) {
         ShowNotice(view, Text(site_text::kNotFoundHead) + term + Text(site_text::kNotFoundTail));
-        return;
+        return result;
     }
+    result.pagesNamed = named;
+    result.cutShort = named > kMaxPages;
 
     view.ClearRows();
     view.SetLabel(StatusLabel::Operation, Text(site_text::kSearching));
 
+    // The keyword box is read as each page is asked for.
+    PageWalk walk(
+        pages, context.pagesInFlight, context.cancel,
+        [&](int page) { return base + UrlEncode(view.BoxText(EditBox::Keyword)) + "/" + ToDecimalText(page); },
+        [&](const Text& url) { return ReadPage(context.net, url); });
+
     for (int page = 1; page <= pages; ++page) {
-        if (context.cancel.Cancelled()) return;
-        const Text url = base + UrlEncode(view.BoxText(EditBox::Keyword)) + "/" + ToDecimalText(page);
-        const Text text = ReadPage(context.net, url);
+        if (context.cancel.Cancelled()) return result;
+        Text text;
+        if (!walk.Next(&text)) return result;
         for (size_t i = 0; i < regex.size(); ++i) regex[i].Search(site_pattern::kShareFields[i].pattern, text);
 
         const int count = regex[site_pattern::kShareName].MatchCount();
         for (int n = 1; n <= count; ++n) {
-            if (context.cancel.Cancelled()) return;
+            if (context.cancel.Cancelled()) return result;
             lastRow = view.AppendRow();
             const Text name = Field(regex, n, site_pattern::kShareName);
             const Text date = Field(regex, n, site_pattern::kShareDate);
@@ -99,9 +108,10 @@ void ShareIndexSearch(const SiteContext& context, std::string_view siteAddress) 
         }
     }
 
-    if (context.cancel.Cancelled()) return;
+    if (context.cancel.Cancelled()) return result;
     view.SetLabel(StatusLabel::Operation, Text(site_text::kSearchFinished));
     ShowNotice(view, Text(site_text::kFoundHead) + ToDecimalText(lastRow) + Text(site_text::kFoundTailMenuNoMark));
+    return result;
 }
 
 Text ResolveShareIndexLink(SiteNet& net, std::string_view detailAddress) {

@@ -24,19 +24,36 @@
 
 namespace sorvix {
 
-// What every site routine works with.
+// What every site routine works with. pagesInFlight: how many result pages
+// the multi-page walks (magnet, share-index) may have requested at once; 1 is
+// the strictly sequential walk. Rows, numbers, texts and boxes are the same
+// whatever the value; only the order in which the requests reach the site may
+// differ.
 struct SiteContext {
     SiteView& view;
     SiteNet& net;
     const CancelToken& cancel;
+    int pagesInFlight = 1;
+};
+
+// More result pages than any real list has; a walk stops there, and a larger
+// count read from a page makes the result cut short.
+inline constexpr int kMaxPages = 1000;
+
+// What a routine tells its caller besides what it wrote.
+struct SiteSearchResult {
+    // The site named more pages than kMaxPages: the walk stopped at the cap
+    // and the rows are not the whole result.
+    bool cutShort = false;
+    int pagesNamed = 0;   // the page count the probe named (0 for disk searches)
 };
 
 // Site address: scheme, host and port without a trailing slash, e.g.
 // "http://127.0.0.1:8931".
-void MagnetSiteSearch(const SiteContext& context, std::string_view siteAddress);
+SiteSearchResult MagnetSiteSearch(const SiteContext& context, std::string_view siteAddress);
 
 // Site address as above; it also prefixes the link column.
-void ShareIndexSearch(const SiteContext& context, std::string_view siteAddress);
+SiteSearchResult ShareIndexSearch(const SiteContext& context, std::string_view siteAddress);
 
 // One disk option's fixed data.
 struct DiskSearchVariant {

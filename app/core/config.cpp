@@ -106,6 +106,12 @@ ConfigLoad ParseConfig(std::string_view contents, std::string_view fileName) {
                     else if (key == "shareindex") c.shareIndex = SiteAddress(value);
                     else if (key == "searchbase") c.searchBaseEncoded = SearchBaseEncode(Utf8ToGbk(value));
                     else if (key == "blog") c.blog = SiteAddress(value);
+                } else if (section == "network" && (key == "pages_in_flight" || key == "sources_in_flight")) {
+                    const bool pages = key == "pages_in_flight";
+                    const int limit = pages ? kMaxPagesInFlight : kMaxSourcesInFlight;
+                    const int number = Milliseconds(value);
+                    if (number >= 1 && number <= limit) (pages ? c.pagesInFlight : c.sourcesInFlight) = number;
+                    else problem("'" + key + "' needs a number from 1 to " + std::to_string(limit));
                 } else if (section == "network") {
                     int* target = key == "connect_timeout_ms"      ? &c.network.connectTimeoutMs
                                   : key == "send_timeout_ms"       ? &c.network.sendTimeoutMs

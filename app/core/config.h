@@ -38,7 +38,16 @@ struct Config {
     Text searchBaseEncoded{kDefaultSearchBaseEncoded};  // decode with SearchBaseDecode
     Text blog{kDefaultBlogAddress};              // empty: no update check
     NetConfig network;                           // time-outs and limits of every request
+    // Result pages one magnet or share-index walk may have requested at once
+    // (1: strictly one after the other, as the walks always did).
+    int pagesInFlight = 1;
+    // Sources a fan-out search runs at once.
+    int sourcesInFlight = 6;
 };
+
+// Bounds of the two counts above; a value outside is reported and ignored.
+inline constexpr int kMaxPagesInFlight = 16;
+inline constexpr int kMaxSourcesInFlight = 20;
 
 struct ConfigLoad {
     Config config;
@@ -51,7 +60,8 @@ struct ConfigLoad {
 // Keys: [sites] magnet, shareindex, searchbase (plain address; stored encoded),
 // blog; [network] connect_timeout_ms, send_timeout_ms, receive_timeout_ms,
 // overall_deadline_ms, low_speed_bytes_per_s and low_speed_window_ms (the
-// low-speed rule of NetConfig; 0 in either switches it off).
+// low-speed rule of NetConfig; 0 in either switches it off), pages_in_flight
+// (1..16) and sources_in_flight (1..20).
 // Site addresses lose trailing slashes. Values are UTF-8 in the file and GBK in
 // the Config.
 ConfigLoad LoadConfig(const std::filesystem::path& path);

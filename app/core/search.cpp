@@ -42,16 +42,19 @@ Text SiteCodeForOption(int option) {
     return source ? Text(source->siteCode) : Text();
 }
 
-bool RunSource(int option, AppView& view, SiteNet& net, const Config& config, const CancelToken& cancel) {
+bool RunSource(int option, AppView& view, SiteNet& net, const Config& config, const CancelToken& cancel,
+               SiteSearchResult* result) {
     if (!SourceForOption(option)) return false;
-    const SiteContext context{view, net, cancel};
+    const SiteContext context{view, net, cancel, config.pagesInFlight};
+    SiteSearchResult ran;
     if (option == 1) {
-        MagnetSiteSearch(context, config.magnet);
+        ran = MagnetSiteSearch(context, config.magnet);
     } else if (option == 2) {
-        ShareIndexSearch(context, config.shareIndex);
+        ran = ShareIndexSearch(context, config.shareIndex);
     } else {
         DiskSearch(context, *DiskVariantForOption(option), config.searchBaseEncoded);
     }
+    if (result) *result = ran;
     return true;
 }
 

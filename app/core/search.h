@@ -17,6 +17,7 @@
 #include "app/core/config.h"
 #include "sites/cancel_token.h"
 #include "sites/site_net.h"
+#include "sites/site_search.h"
 #include "text/text.h"
 
 namespace sorvix {
@@ -64,9 +65,11 @@ private:
 };
 
 // Runs source `option`'s routine to its end with the keyword and page boxes
-// of `view`. Returns false (and does nothing) for an option outside 1..20.
+// of `view`, its walks with config.pagesInFlight pages in flight. Returns
+// false (and does nothing) for an option outside 1..20; `result`, when given,
+// receives what the routine reported (a walk cut short at the page cap).
 bool RunSource(int option, AppView& view, SiteNet& net, const Config& config,
-               const CancelToken& cancel);
+               const CancelToken& cancel, SiteSearchResult* result = nullptr);
 
 // Asks options 1..20 for their checked state in order; for each checked one
 // stores its site code and runs it to its end. With no option checked it does

@@ -93,6 +93,37 @@ TEST(Config, EachBadLineIsReportedOnceWithItsNumber) {
     EXPECT_EQ(load.config.network.lowSpeedWindowMs, NetConfig{}.lowSpeedWindowMs);
 }
 
+TEST(Config, PagesAndSourcesInFlight) {
+    struct Case {
+        const char* line;
+        int pages;
+        int sources;
+        bool problem;
+    };
+    const Case cases[] = {
+        {"", 1, 6, false},                          // defaults: the sequential walk, six sources
+        {"pages_in_flight = 3", 3, 6, false},
+        {"PAGES_IN_FLIGHT = 16", 16, 6, false},
+        {"sources_in_flight = 20", 1, 20, false},
+        {"sources_in_flight = 1", 1, 1, false},
+        {"pages_in_flight = 0", 1, 6, true},        // at least one page
+        {"pages_in_flight = 17", 1, 6, true},       // politeness bound
+        {"pages_in_flight = three", 1, 6, true},
+        {"sources_in_flight = 21", 1, 6, true},
+        {"sources_in_flight = -2", 1, 6, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        const ConfigLoad load = ParseConfig(std::string("[network]\n") + c.line + "\n", "s.ini");
+        EXPECT_EQ(load.config.pagesInFlight, c.pages);
+        EXPECT_EQ(load.config.sourcesInFlight, c.sources);
+        ASSERT_EQ(load.problems.size(), c.problem ? 1u : 0u);
+        if (c.problem) EXPECT_EQ(load.problems[0].rfind("s.ini:2:", 0), 0u) << load.problems[0];
+    }
+    // Only in [network].
+    EXPECT_EQ(ParseConfig("[sites]\npages_in_flight = 4\n").config.pagesInFlight, 1);
+}
+
 TEST(Config, EmptyBlogMeansNoUpdateCheck) {
     const ConfigLoad load = ParseConfig("[sites]\nblog =\n");
     EXPECT_TRUE(load.problems.empty());

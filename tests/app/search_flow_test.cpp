@@ -273,6 +273,45 @@ TEST(SearchFlow, NewSearchSupersedesOneWaitingOnASlowPage) {
     EXPECT_EQ(f.net.Urls(), (std::vector<std::string>{slowProbe, DiskUrl("%62", "3", "0")}));
 }
 
+// Pages in flight do not outlive the supersede: the old walk's answers that
+// arrive afterwards write nothing, and it asks for no page beyond its window.
+TEST(SearchFlow, ASupersededWalkWithPagesInFlightWritesNothingMore) {
+    RecordingAppView view;
+    FakeSiteNet net;
+    Config config = TestConfig();
+    config.pagesInFlight = 3;
+    SearchFlow flow(view, net, config);
+    const std::string probe = "http://m.test/search?keyword=%61";
+    auto page = [&](int p) { return probe + "&p=" + std::to_string(p); };
+    net.Serve(probe, "totalPages:6,");
+    for (int p = 1; p <= 6; ++p)
+        net.Serve(page(p), "<h5 class=\"h\">old " + std::to_string(p) +
+                               "</h5>prop_val\">d</span>prop_val\">s</span>prop_val\">c</span>href=\"magnet:?" +
+                               std::to_string(p) + "\">");
+    net.Hold(page(2));
+    net.Serve(DiskUrl("%62", "3", "0"), DiskHit("http://x.test/1", "new"));
+
+    view.TypeKeyword("a");
+    flow.OnClick({ClickTarget::Option, 1});
+    flow.OnClick({ClickTarget::SearchButton});
+    ASSERT_TRUE(Eventually([&] { return view.RowCount() == 1 && net.Urls().size() == 5; }));   // probe, pages 1..4
+
+    view.TypeKeyword("b");
+    flow.OnClick({ClickTarget::Option, 9});
+    flow.OnClick({ClickTarget::SearchButton});
+    ASSERT_TRUE(Eventually([&] { return view.Label(StatusLabel::Operation) == G("搜索完毕！"); }));
+    view.ClearLog();
+    net.Release();   // pages 2..4 of the old walk answer now
+    flow.WaitIdle();
+
+    EXPECT_TRUE(view.Log().empty()) << view.Log().front();
+    ASSERT_EQ(view.RowCount(), 1);
+    EXPECT_EQ(view.Cell(1, 6), "http://x.test/1");
+    EXPECT_TRUE(view.Messages().empty());
+    EXPECT_EQ(net.Urls().size(), 6u) << "no page of the old walk after its window";
+    EXPECT_EQ(flow.SiteCode(), "3");
+}
+
 TEST(SearchFlow, NextPageSupersedesARunningDiskSearch) {
     Flow f;
     f.net.Hold(DiskUrl("%61", "3", "0"));

@@ -166,8 +166,8 @@ void Regex::PrepareRequired() {
     }
 }
 
-bool Regex::MayMatchFrom(State& st, const unsigned char* s, size_t n, size_t from) const {
-    for (size_t i = 0; i < required_.size(); ++i) {
+bool Regex::MayMatchFrom(State& st, const unsigned char* s, size_t n, size_t from, size_t count) const {
+    for (size_t i = 0; i < required_.size() && i < count; ++i) {
         size_t& at = st.requiredAt[i];
         if (at == kNpos) return false;
         if (at != State::kUnscanned && at >= from) continue;

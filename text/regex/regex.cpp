@@ -87,12 +87,12 @@ bool Regex::Find(State& st, std::string_view subject, size_t from, size_t hint, 
         // before c, and it is the first path the backtracker would take).
         // When it shows that nothing starts at c, the next candidate is
         // tried the same way: a decoy costs one straight attempt.
-        // The first search of a subject asks for the required literals at
-        // once: on a page that holds them they are found within the first
-        // entry, and a page that lacks one (minified, or hostile) costs one
-        // scan in all.
+        // The first search of a subject asks for the likeliest missing
+        // required literal at once: on a page that holds it, it is found
+        // within the first entry, and a page that lacks it (minified, or
+        // hostile) costs one scan in all. The others wait for a failure.
         if (c != kNpos && !required_.empty() && st.requiredAt[0] == State::kUnscanned) {
-            if (!MayMatchFrom(st, s, n, c)) return false;
+            if (!MayMatchFrom(st, s, n, c, 1)) return false;
         }
         for (;;) {
             if (c == kNpos) return false;

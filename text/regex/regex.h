@@ -198,7 +198,9 @@ private:
     // boundary), so no match starts there or later. Positions found are
     // kept in st for the rest of the FindAll, so a subject is scanned once
     // per literal however many candidates ask.
-    bool MayMatchFrom(State& st, const unsigned char* s, size_t n, size_t from) const;
+    // Asks for the first count literals only (the likeliest missing first).
+    bool MayMatchFrom(State& st, const unsigned char* s, size_t n, size_t from,
+                      size_t count = static_cast<size_t>(-1)) const;
 
     void PrepareBacktracker();
     void PrepareRuns();

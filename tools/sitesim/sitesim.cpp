@@ -133,9 +133,15 @@ void SiteSim::SetBlogVersion(const std::string& version) {
     blogVersion_ = version;
 }
 
-void SiteSim::Log(Site site, const HttpRequest& req) {
+void SiteSim::SetDiskKindAnswers(std::map<std::string, DiskKindAnswer> answers) {
     std::lock_guard<std::mutex> lock(mu_);
-    log_.push_back({site, req.method, req.target});
+    diskKinds_ = std::move(answers);
+}
+
+void SiteSim::Log(Site site, const HttpRequest& req) {
+    const auto at = std::chrono::steady_clock::now();
+    std::lock_guard<std::mutex> lock(mu_);
+    log_.push_back({site, req.method, req.target, at});
     if (logFile_) {
         std::fprintf(logFile_, "%s %s %s\n", kSiteNames[static_cast<int>(site)], req.method.c_str(),
                      req.target.c_str());
@@ -185,7 +191,17 @@ HttpResponse SiteSim::Handle(Site site, const HttpRequest& req) {
         case Site::kSearchBase:
             if (path == "/cse") {
                 long start = ToNumber(ParamText(req, "start"), 0);
-                return Page(CustomSearchPage(ParamText(req, "q"), ParamText(req, "wp"), start, self));
+                std::string keyword = ParamText(req, "q");
+                std::string wp = ParamText(req, "wp");
+                {
+                    std::lock_guard<std::mutex> lock(mu_);
+                    auto rule = diskKinds_.find(wp);
+                    if (rule != diskKinds_.end()) {
+                        if (rule->second.noHits) keyword.clear();   // no terms: nothing matches
+                        if (!rule->second.linksOf.empty()) wp = rule->second.linksOf;
+                    }
+                }
+                return Page(CustomSearchPage(keyword, wp, start, self));
             }
             if (path.rfind("/share/", 0) == 0) {
                 return Page("<html><body>share " + HtmlEscape(path.substr(7)) + "</body></html>\n");

@@ -8,8 +8,10 @@
 // program (sitesim_main.cpp). Covered by tests/sim/sitesim_test.cpp.
 #pragma once
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -46,6 +48,18 @@ struct LoggedRequest {
     Site site;
     std::string method;
     std::string target;
+    // When the request had been read, before any latency or fault: with a
+    // latency of L on every answer, two requests of one client overlapped
+    // exactly when they arrived less than L apart.
+    std::chrono::steady_clock::time_point at{};
+};
+
+// How the custom search page answers one disk kind ("wp" value) instead of
+// the usual way: as if nothing matched, or with the share links of another
+// kind (a meta-search kind that lists shares of the others).
+struct DiskKindAnswer {
+    bool noHits = false;
+    std::string linksOf;   // empty: the kind's own links
 };
 
 class SiteSim {
@@ -71,16 +85,19 @@ public:
     void SetFaults(Site site, const FaultPlan& plan);
     void SetFaultsAll(const FaultPlan& plan);
     void SetBlogVersion(const std::string& version);
+    // Replaces every rule; an empty map answers every kind the usual way.
+    void SetDiskKindAnswers(std::map<std::string, DiskKindAnswer> answers);
 
 private:
     HttpResponse Handle(Site site, const HttpRequest& req);
     void Log(Site site, const HttpRequest& req);
 
     std::array<std::unique_ptr<HttpServer>, kSiteCount> servers_;
-    mutable std::mutex mu_;  // guards log_, logFile_, blogVersion_
+    mutable std::mutex mu_;  // guards log_, logFile_, blogVersion_, diskKinds_
     std::vector<LoggedRequest> log_;
     std::FILE* logFile_ = nullptr;
     std::string blogVersion_ = "V1.0";
+    std::map<std::string, DiskKindAnswer> diskKinds_;
 };
 
 }  // namespace sorvix::sitesim
