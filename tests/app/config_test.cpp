@@ -100,17 +100,19 @@ TEST(Config, PagesAndSourcesInFlight) {
         int sources;
         bool problem;
     };
+    const int kPages = Config{}.pagesInFlight;
+    EXPECT_EQ(kPages, 3) << "three result pages at once unless the file says otherwise";
     const Case cases[] = {
-        {"", 1, 6, false},                          // defaults: the sequential walk, six sources
+        {"", kPages, 6, false},                     // defaults: three pages, six sources
         {"pages_in_flight = 3", 3, 6, false},
         {"PAGES_IN_FLIGHT = 16", 16, 6, false},
-        {"sources_in_flight = 20", 1, 20, false},
-        {"sources_in_flight = 1", 1, 1, false},
-        {"pages_in_flight = 0", 1, 6, true},        // at least one page
-        {"pages_in_flight = 17", 1, 6, true},       // politeness bound
-        {"pages_in_flight = three", 1, 6, true},
-        {"sources_in_flight = 21", 1, 6, true},
-        {"sources_in_flight = -2", 1, 6, true},
+        {"sources_in_flight = 20", kPages, 20, false},
+        {"sources_in_flight = 1", kPages, 1, false},
+        {"pages_in_flight = 0", kPages, 6, true},        // at least one page
+        {"pages_in_flight = 17", kPages, 6, true},       // politeness bound
+        {"pages_in_flight = three", kPages, 6, true},
+        {"sources_in_flight = 21", kPages, 6, true},
+        {"sources_in_flight = -2", kPages, 6, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.line);
@@ -121,7 +123,7 @@ TEST(Config, PagesAndSourcesInFlight) {
         if (c.problem) EXPECT_EQ(load.problems[0].rfind("s.ini:2:", 0), 0u) << load.problems[0];
     }
     // Only in [network].
-    EXPECT_EQ(ParseConfig("[sites]\npages_in_flight = 4\n").config.pagesInFlight, 1);
+    EXPECT_EQ(ParseConfig("[sites]\npages_in_flight = 4\n").config.pagesInFlight, kPages);
 }
 
 TEST(Config, EmptyBlogMeansNoUpdateCheck) {

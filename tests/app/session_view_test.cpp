@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "app/core/recording_app_view.h"
 #include "app/core/search_flow.h"
@@ -50,7 +52,11 @@ TEST(SessionView, KeywordTypedDuringAWalkDoesNotReachItsLaterPages) {
     // The next search uses the new text.
     flow.OnClick({ClickTarget::SearchButton});
     flow.WaitIdle();
-    EXPECT_EQ(net.Urls().back(), "http://m.test/search?keyword=%62&p=3");
+    // (Its pages are fetched several at once, so any of them may be the last.)
+    const std::vector<std::string> urls = net.Urls();
+    ASSERT_EQ(urls.size(), 8u);
+    for (size_t i = 4; i < urls.size(); ++i)
+        EXPECT_EQ(urls[i].rfind("http://m.test/search?keyword=%62", 0), 0u) << urls[i];
 }
 
 TEST(SessionView, BoxWritesPassThroughAndAreReadBack) {

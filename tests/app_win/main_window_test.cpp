@@ -297,7 +297,9 @@ TEST_F(MainWindowTest, MagnetSearchFillsTheTableAndCopyPutsTheRowsLink) {
 TEST_F(MainWindowTest, EnterStartsASearchAndEscStopsIt) {
     MainWindow& m = program->Main();
     sitesim::FaultPlan slow;
-    slow.latencyMs = 150;
+    // Eleven magnet requests, up to three at once: at 400 ms each the walk
+    // lasts well over a second after its first rows, even on a loaded machine.
+    slow.latencyMs = 400;
     sim.SetFaults(sitesim::Site::kMagnet, slow);
     program->View().SetBoxText(EditBox::Keyword, "ubuntu iso");
     ClickOn(m.OptionHandle(1));
@@ -307,7 +309,7 @@ TEST_F(MainWindowTest, EnterStartsASearchAndEscStopsIt) {
     Key(VK_ESCAPE);
     EXPECT_EQ(Label(StatusLabel::Operation), G("搜索已停止！"));
     const int kept = Rows();
-    PumpFor(800);   // long enough for several more pages
+    PumpFor(1000);   // long enough for several more pages
     EXPECT_EQ(Rows(), kept);
     EXPECT_LT(kept, 100);
     EXPECT_GE(kept, 10);

@@ -112,8 +112,13 @@ TEST_F(CliTest, JsonIsExactlyOneObjectWithEveryField) {
               std::vector<std::string>{"共找到  25  个内容。\r\n\r\n\r\n\r\n右键弹出菜单！"});
     const std::string m = sim.Address(Site::kMagnet) + "/search?keyword=%E4%B8%89%E4%BD%93";
     std::vector<std::string> failures;
-    EXPECT_EQ(RequestUrls(j.object["requests"], &failures),
-              (std::vector<std::string>{m, m + "&p=1", m + "&p=2", m + "&p=3"}));
+    // The probe first; the result pages are fetched several at once, so they
+    // are listed as their answers came, each once.
+    std::vector<std::string> urls = RequestUrls(j.object["requests"], &failures);
+    ASSERT_FALSE(urls.empty());
+    EXPECT_EQ(urls.front(), m);
+    std::sort(urls.begin() + 1, urls.end());
+    EXPECT_EQ(urls, (std::vector<std::string>{m, m + "&p=1", m + "&p=2", m + "&p=3"}));
     EXPECT_EQ(failures, std::vector<std::string>(4, "")) << "every request succeeded";
     EXPECT_EQ(r.err, "") << "the JSON form keeps the status texts to itself";
 }
@@ -262,7 +267,11 @@ TEST_F(CliTest, ACancelledSearchStopsPrintsNothingMoreAndExits130) {
         EXPECT_EQ(r.out, "");
         EXPECT_GE(r.err.size(), std::string("sorvix-cli: cancelled\n").size());
         EXPECT_EQ(r.err.substr(r.err.size() - 22), "sorvix-cli: cancelled\n") << r.err;
-        EXPECT_EQ(sim.Targets(Site::kMagnet).size(), 2u) << "stopped at the next checkpoint";
+        // The cancel comes with the first result page's request; the other
+        // pages of that window are already out, nothing after them is asked.
+        const auto asked = sim.Targets(Site::kMagnet).size();
+        EXPECT_GE(asked, 2u);
+        EXPECT_LE(asked, 1u + static_cast<size_t>(Config{}.pagesInFlight)) << "stopped at the next checkpoint";
     }
 }
 
