@@ -40,7 +40,7 @@ struct Config {
     NetConfig network;                           // time-outs and limits of every request
     // Result pages one magnet or share-index walk may have requested at once
     // (1: strictly one after the other, as the walks always did).
-    int pagesInFlight = 3;
+    int pagesInFlight = 1;
     // Sources a fan-out search runs at once.
     int sourcesInFlight = 6;
 };

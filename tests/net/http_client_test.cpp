@@ -418,9 +418,11 @@ std::vector<FaultCase> FaultCases() {
         {"chunk size line that is no number", MakeResponse(200, "OK", {}, big), Fault(FaultKind::kBadChunking),
          false, NetStatus::ReadFailed, true, false, std::nullopt,
          "WinInet (Wine 8.0) ends the body at the bad size line and reports the call as Ok"},
-        // WinInet stalls on the head until the deadline; curl refuses it at once.
+        // curl refuses the head at once; WinInet stalls on it until the
+        // deadline, or reads it whole when it arrives in time.
         {"a megabyte of header lines", MakeResponse(200, "OK", {}, big), hugeHead, false, NetStatus::TimedOut,
-         false, false, NetStatus::ReadFailed},
+         false, false, NetStatus::ReadFailed,
+         "WinInet (Wine 8.0) takes a megabyte of header lines that arrives inside the deadline as an answer"},
         {"every answer a redirect to itself", x, Fault(FaultKind::kRedirectLoop), false, NetStatus::RedirectLoop},
     };
 }
@@ -456,6 +458,9 @@ void RunFaults(Call call) {
         }
 #else
         EXPECT_EQ(status, expected) << NetStatusName(status);
+#endif
+#ifdef _WIN32
+        if (f.winInetGap && status == NetStatus::Ok && !f.partialBodyAllowed) continue;  // the whole answer came back
 #endif
         if (f.partialBodyAllowed) {
             EXPECT_EQ(body, std::string(body.size(), 'b'));
